@@ -1,0 +1,8 @@
+#pragma once
+
+namespace vuvedid {
+
+constexpr const char* kAppTitle = "Vuvedid";
+constexpr const char* kVersionCaption = "Vuvedid_m_1.1.104.39";
+
+}  // namespace vuvedid

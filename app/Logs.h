@@ -1,0 +1,38 @@
+#pragma once
+// The protocol log (M_protokol) and the system log (memo2) of the debug tab.
+#include <QDateTime>
+#include <QString>
+
+namespace vuvedid {
+
+class TForm_player;
+
+// Newest lines kept in each log box; older ones are dropped so weeks of heartbeats do not
+// grow the process without bound.
+constexpr int kLogLineLimit = 100000;
+
+class Logs {
+ public:
+  explicit Logs(TForm_player& form);
+
+  // "DD.MM.YY hh:mm:ss", or "MM.DD.YY hh:mm:ss" (only for a received message's line).
+  static QString timeStamp(const QDateTime& at, bool monthFirst);
+
+  // Appends to memo2 when cxchb_LogEnable is ticked.
+  void AddSysLog(const QString& text);
+  // Appends one line to M_protokol, whatever Protokol says (callers check it where needed).
+  void appendProtocol(const QString& line);
+  // A playback failure line: text (ending in a space) + day-first stamp, always written.
+  void playbackFailure(const QString& text);
+  // A stamped line of a received message (monthFirst) or a publish: text + " " + stamp,
+  // only when Protokol is ticked.
+  void stampedProtocol(const QString& text, bool monthFirst);
+
+  void BitBtn2Click();  // save the protocol log
+  void BitBtn1Click();  // save the system log
+
+ private:
+  TForm_player& form_;
+};
+
+}  // namespace vuvedid

@@ -1,0 +1,37 @@
+#pragma once
+// MQTT.ini beside the executable: loaded once at start-up straight into the controls,
+// written only by the save button, one key at a time.
+#include <QString>
+
+namespace vuvedid {
+
+class TForm_player;
+
+class SettingsFile {
+ public:
+  explicit SettingsFile(TForm_player& form);
+
+  // The executable's folder with a trailing "/", set by my_init before the load.
+  QString exe_dir;
+
+  // Value of key ww in section mykey of fname, blanks and control characters at both ends
+  // removed, at most 2047 characters; ss when the key is absent. Empty text (not even the
+  // default) when exe_dir + "MQTT.ini" does not exist.
+  QString readstrini(const QString& fname, const QString& mykey, const QString& ww,
+                     const QString& ss) const;
+  // Writes value ss under key ww of section mykey in exe_dir + fname, creating file,
+  // section and key as needed and leaving every other line as it was. Throws FileError
+  // "Unable to write to <path>" on failure.
+  void writestrini(const QString& fname, const QString& mykey, const QString& ss,
+                   const QString& ww);
+
+  // The settings load of my_init (also makes the player tab active at its place).
+  void load();
+  // Writes the seventeen keys in table order, then shows "Записано".
+  void btn_save_mqttClick();
+
+ private:
+  TForm_player& form_;
+};
+
+}  // namespace vuvedid

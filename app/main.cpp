@@ -1,0 +1,59 @@
+// Entry point: the application object, the main window, the message loop.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSystemTrayIcon>
+
+#include "app/AppInfo.h"
+#include "app/ExeDir.h"
+#include "audio/SdlAudioLibrary.h"
+#include "commands/QProcessStarter.h"
+#include "commands/SpeechDispatcher.h"
+#include "ui/MessageBoxes.h"
+#include "ui/QtSaveDialog.h"
+#include "ui/TForm_player.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
+  QApplication::setApplicationDisplayName(QString::fromLatin1(vuvedid::kAppTitle));
+  // The last window closing ends the program even when it sits in the tray.
+  QApplication::setQuitOnLastWindowClosed(true);
+
+  vuvedid::SdlAudioLibrary audio;
+  vuvedid::QtMessageBoxes boxes;
+  vuvedid::QtSaveDialog saveDialog;
+  vuvedid::SpeechDispatcher speech;
+  vuvedid::QProcessStarter starter;
+  vuvedid::SystemClock clock;
+
+  vuvedid::Services services;
+  services.audio = &audio;
+  services.boxes = &boxes;
+  services.saveDialog = &saveDialog;
+  services.speech = &speech;
+  services.starter = &starter;
+  services.clock = &clock;
+  // Qt has already taken its own options (-platform …) out of the argument list.
+  const QStringList args = QApplication::arguments();
+  services.arguments = args.mid(1);
+  services.exeDir = vuvedid::executableDir();
+  services.terminate = [](int status) {
+    std::fflush(nullptr);
+    _exit(status);
+  };
+
+  vuvedid::TForm_player form(services);
+  form.FormCreate();
+  form.show();
+  if (form.Timer_start1->enabled()) form.showMinimized();
+  form.JvTrayIcon1->show();
+  const int rc = QApplication::exec();
+  // The network thread is not stopped at close (the broker is to publish the last will):
+  // leave at once instead of unwinding under it.
+  std::fflush(nullptr);
+  _exit(rc);
+}

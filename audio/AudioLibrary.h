@@ -1,0 +1,48 @@
+#pragma once
+// The audio library the players are written against: fourteen operations on 32-bit stream
+// handles (0 = none). One real implementation (SdlAudioLibrary) mixes all streams itself
+// over SDL2's output. Every call comes from the GUI thread.
+#include <cstdint>
+
+#include <QString>
+
+namespace vuvedid {
+
+using HSTREAM = std::uint32_t;
+
+// ChannelIsActive results.
+enum : int { ACTIVE_STOPPED = 0, ACTIVE_PLAYING = 1, ACTIVE_STALLED = 2, ACTIVE_PAUSED = 3 };
+
+// Interface version 2.4 in the upper 16 bits, as the start-up check expects.
+constexpr std::uint32_t kAudioInterfaceVersion = 0x02040000u;
+
+class IAudioLibrary {
+ public:
+  virtual ~IAudioLibrary() = default;
+
+  virtual std::uint32_t GetVersion() noexcept = 0;
+  // device -1 = default output. Non-zero (true) when the output is ready.
+  virtual bool Init(int device, int freq) noexcept = 0;
+  // Whole file; 0 for a missing, empty, corrupt or non-audio file. The new stream waits at
+  // its start at full volume (1.0).
+  virtual HSTREAM StreamCreateFile(const QString& path) noexcept = 0;
+  // restart=false: a new stream plays from its start, a paused one continues.
+  virtual bool ChannelPlay(HSTREAM h, bool restart) noexcept = 0;
+  virtual bool ChannelPause(HSTREAM h) noexcept = 0;  // paused, still reported active
+  virtual bool ChannelStop(HSTREAM h) noexcept = 0;   // not active afterwards, handle valid
+  virtual bool StreamFree(HSTREAM h) noexcept = 0;    // 0 is harmless
+  // Volume: 1.0 is full, above 1.0 amplifies; applied at once.
+  virtual bool ChannelSetVolume(HSTREAM h, float volume) noexcept = 0;
+  // Length in bytes of the decoded 16-bit PCM at the file's own rate and channel count;
+  // all bits set on failure.
+  virtual std::uint64_t ChannelGetLength(HSTREAM h) noexcept = 0;
+  // Seconds for a byte count of that stream; negative on failure.
+  virtual double ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noexcept = 0;
+  virtual int ChannelIsActive(HSTREAM h) noexcept = 0;
+  // The path the stream was made from (channel information); empty when h is no stream.
+  virtual QString ChannelGetFileName(HSTREAM h) noexcept = 0;
+  virtual bool Stop() noexcept = 0;  // output stopped: every channel silent at once
+  virtual bool Free() noexcept = 0;  // everything released
+};
+
+}  // namespace vuvedid

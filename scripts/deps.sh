@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this program builds, runs and tests with.
+# Only missing packages are installed; apt-get runs through sudo when we are not root.
+set -euo pipefail
+
+BUILD_PKGS=(
+  cmake ninja-build g++ pkg-config ccache
+  qt6-base-dev qt6-qpa-plugins
+  libsdl2-dev libmpg123-dev libsndfile1-dev
+  libmosquitto-dev libspeechd-dev
+  libgtest-dev libgmock-dev
+  fonts-dejavu-extra fonts-wine
+)
+RUN_PKGS=(speech-dispatcher speech-dispatcher-espeak-ng)
+TEST_PKGS=(mosquitto mosquitto-clients speech-dispatcher sox libsox-fmt-mp3 lame)
+
+want=("${BUILD_PKGS[@]}")
+case "${1:-build}" in
+  run) want+=("${RUN_PKGS[@]}") ;;
+  test) want+=("${TEST_PKGS[@]}") ;;
+  all) want+=("${RUN_PKGS[@]}" "${TEST_PKGS[@]}") ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

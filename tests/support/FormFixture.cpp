@@ -1,0 +1,57 @@
+#include "support/FormFixture.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+
+namespace vuvedid::test {
+
+FormFixture::FormFixture(FormOptions options) {
+  exeDir_ = dir_.path() + QLatin1Char('/');
+  if (options.prepare) options.prepare(exeDir_);
+  IAudioLibrary* a = options.audio;
+  if (!a) {
+    audio = std::make_unique<SdlAudioLibrary>();
+    a = audio.get();
+  }
+  Services s;
+  s.audio = a;
+  s.boxes = &boxes;
+  s.saveDialog = &saveDialog;
+  s.speech = options.speech ? options.speech : &speech;
+  s.starter = options.starter ? options.starter : &starter;
+  s.clock = &clock;
+  s.arguments = options.arguments;
+  s.exeDir = exeDir_;
+  s.terminate = [this](int status) { terminatedWith = status; };
+  form_ = std::make_unique<TForm_player>(s);
+  if (options.runFormCreate) form_->FormCreate();
+}
+
+FormFixture::~FormFixture() {
+  if (form_ && !form_->closed()) form_->FormClose();
+  form_.reset();
+}
+
+void spin(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+  }
+}
+
+bool waitFor(const std::function<bool()>& pred, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred()) {
+    if (t.elapsed() > ms) return pred();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+}  // namespace vuvedid::test

@@ -1,0 +1,19 @@
+// One main for every test binary: a headless Qt application, SDL's silent real-time
+// driver, and a private runtime folder.
+#include <cstdlib>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  setenv("LANG", "C.UTF-8", 0);
+  QTemporaryDir runtime;
+  setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Vuvedid"));
+  return RUN_ALL_TESTS();
+}

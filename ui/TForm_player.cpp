@@ -1,0 +1,459 @@
+#include "ui/TForm_player.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <mosquitto.h>
+
+#include "app/AppInfo.h"
+#include "app/Errors.h"
+#include "app/EventGuard.h"
+#include "app/Logs.h"
+#include "app/SettingsFile.h"
+#include "audio/AudioLibrary.h"
+#include "audio/BackgroundPlayer.h"
+#include "audio/EffectChannels.h"
+#include "commands/CommandInterpreter.h"
+#include "commands/ProgramLauncher.h"
+#include "commands/SpeechOutput.h"
+#include "mqtt/MqttClient.h"
+#include "ui/MessageBoxes.h"
+
+namespace vuvedid {
+
+TForm_player* Form_player = nullptr;
+
+namespace {
+
+template <class W, class... Args>
+W* make(QWidget* parent, const char* name, Args&&... args) {
+  auto* w = new W(std::forward<Args>(args)..., parent);
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption) {
+  return make<QLabel>(parent, name, caption);
+}
+
+QToolButton* flatButton(QWidget* parent, const char* name, const QString& caption = {},
+                        const QString& hint = {}) {
+  auto* b = make<QToolButton>(parent, name);
+  b->setAutoRaise(true);
+  b->setText(caption);
+  b->setToolTip(hint);
+  return b;
+}
+
+QSlider* trackBar(QWidget* parent, const char* name) {
+  auto* s = make<QSlider>(parent, name, Qt::Horizontal);
+  s->setRange(0, 100);
+  s->setValue(50);
+  return s;
+}
+
+QLineEdit* textField(QWidget* parent, const char* name, const QString& value = {},
+                     const QString& hint = {}) {
+  auto* e = make<QLineEdit>(parent, name);
+  e->setText(value);
+  e->setToolTip(hint);
+  return e;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, bool ticked,
+                    const QString& hint = {}) {
+  auto* c = make<QCheckBox>(parent, name, caption);
+  c->setChecked(ticked);
+  c->setToolTip(hint);
+  return c;
+}
+
+Timer* timer(QObject* parent, const char* name, int interval) {
+  auto* t = new Timer(interval, parent);
+  t->setObjectName(QString::fromLatin1(name));
+  return t;
+}
+
+}  // namespace
+
+TForm_player::TForm_player(const Services& s, QWidget* parent) : QWidget(parent), services(s) {
+  Form_player = this;
+  setObjectName(QStringLiteral("Form_player"));
+  setWindowTitle(QStringLiteral("Vuvedid_m"));
+  createControls();
+  layoutControls();
+
+  settings = std::make_unique<SettingsFile>(*this);
+  logs = std::make_unique<Logs>(*this);
+  background = std::make_unique<BackgroundPlayer>(*this, *services.audio);
+  effects = std::make_unique<EffectChannels>(*this, *services.audio);
+  speech = std::make_unique<SpeechOutput>(*this, *services.speech);
+  launcher = std::make_unique<ProgramLauncher>(*services.starter);
+  interpreter = std::make_unique<CommandInterpreter>(*this);
+  mqtt = std::make_unique<MqttClient>(*this);
+
+  connectEvents();
+}
+
+TForm_player::~TForm_player() {
+  // The MQTT side goes first: from here on no network event may reach the controls.
+  mqtt.reset();
+  if (Form_player == this) Form_player = nullptr;
+}
+
+void TForm_player::createControls() {
+  PageControl1 = make<QTabWidget>(this, "PageControl1");
+  TabSheet1 = make<QWidget>(PageControl1, "TabSheet1");
+  TabSheet2 = make<QWidget>(PageControl1, "TabSheet2");
+  TabSheet4 = make<QWidget>(PageControl1, "TabSheet4");
+  TabSheet3 = make<QWidget>(PageControl1, "TabSheet3");
+  PageControl1->addTab(TabSheet1, QStringLiteral("Плеер"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("Настройки"));
+  PageControl1->addTab(TabSheet4, QStringLiteral("Отладка MQTT"));
+  PageControl1->addTab(TabSheet3, QStringLiteral("Диаграмма"));
+  PageControl1->setTabVisible(3, false);
+  PageControl1->setCurrentWidget(TabSheet2);
+
+  // ---- Player tab ----
+  QWidget* p = TabSheet1;
+  Label4 = label(p, "Label4", QStringLiteral("Фоновые мелодии"));
+  Label5 = label(p, "Label5", QStringLiteral("Сигнальные звуки"));
+  l_vers = label(p, "l_vers", QStringLiteral("версия"));
+  l_vers->setEnabled(false);
+
+  pnl1 = make<QFrame>(p, "pnl1");
+  btn_play = flatButton(pnl1, "btn_play");
+  btn_pause = flatButton(pnl1, "btn_pause");
+  btn_stop = flatButton(pnl1, "btn_stop");
+  JvTrackBar1 = trackBar(pnl1, "JvTrackBar1");
+  l_volume = label(pnl1, "l_volume", QStringLiteral("00"));
+  l_stoped = label(pnl1, "l_stoped", QStringLiteral("S"));
+  l_stoped->setVisible(false);
+  l1 = label(pnl1, "l1", QStringLiteral("Трек номер"));
+  l_numtrack = label(pnl1, "l_numtrack", QStringLiteral("0"));
+  l5 = label(pnl1, "l5", QStringLiteral("Осталось"));
+  l_time = label(pnl1, "l_time", QStringLiteral("0"));
+  l3 = label(pnl1, "l3", QStringLiteral("Файл"));
+  efilename = make<FileEdit>(pnl1, "efilename", FileEdit::Mode::File);
+  l_komnata = label(pnl1, "l_komnata", QStringLiteral("___________"));
+  pb1 = make<QProgressBar>(pnl1, "pb1");
+  pb1->setRange(0, 100);
+  pb1->setValue(0);
+  pb1->setTextVisible(false);
+
+  struct SlotNames {
+    const char *panel, *button, *label, *file, *bar;
+  };
+  const SlotNames names[4] = {
+      {"Panel1", "SpeedButton1", "Label1", "efilename1", "JvTrackBar2"},
+      {"Panel2", "SpeedButton4", "Label2", "efilename2", "JvTrackBar3"},
+      {"Panel3", "SpeedButton7", "Label3", "efilename3", "JvTrackBar4"},
+      {"Panel4", "SpeedButton2", "Label9", "efilename4", "JvTrackBar5"},
+  };
+  QFrame** panels[4] = {&Panel1, &Panel2, &Panel3, &Panel4};
+  QToolButton** buttons[4] = {&SpeedButton1, &SpeedButton4, &SpeedButton7, &SpeedButton2};
+  QLabel** labels[4] = {&Label1, &Label2, &Label3, &Label9};
+  FileEdit** files[4] = {&efilename1, &efilename2, &efilename3, &efilename4};
+  QSlider** bars[4] = {&JvTrackBar2, &JvTrackBar3, &JvTrackBar4, &JvTrackBar5};
+  for (int i = 0; i < 4; ++i) {
+    *panels[i] = make<QFrame>(p, names[i].panel);
+    *buttons[i] = flatButton(*panels[i], names[i].button);
+    *labels[i] = label(*panels[i], names[i].label, QStringLiteral("Файл"));
+    *files[i] = make<FileEdit>(*panels[i], names[i].file, FileEdit::Mode::File);
+    *bars[i] = trackBar(*panels[i], names[i].bar);
+  }
+
+  FileListBox1 = make<FileListBox>(p, "FileListBox1");
+  FileListBox1->setVisible(false);
+  ListBox1 = make<QListWidget>(p, "ListBox1");
+  ListBox1->setVisible(false);
+  ListBox2 = make<QListWidget>(p, "ListBox2");
+  ListBox2->setVisible(false);
+  btn_shufle = make<QPushButton>(p, "btn_shufle", QStringLiteral("Shufle"));
+  btn_shufle->setVisible(false);
+
+  // ---- Settings tab ----
+  GroupBox3 = make<QGroupBox>(TabSheet2, "GroupBox3");
+  btn_save_mqtt = flatButton(GroupBox3, "btn_save_mqtt", QStringLiteral("Сохранить настройки"),
+                             QStringLiteral("Сохранить настройки"));
+  GroupBox2 = make<QGroupBox>(GroupBox3, "GroupBox2", QStringLiteral("MQTT"));
+  QWidget* g = GroupBox2;
+  l4 = label(g, "l4", QStringLiteral("Адрес сервера"));
+  eIP = textField(g, "eIP");
+  l6 = label(g, "l6", QStringLiteral("Порт "));
+  eport = make<SpinEdit>(g, "eport", 0, 0, 1883);
+  Label6 = label(g, "Label6", QStringLiteral("Keep Alive"));
+  cxsped_KeepAlive = make<SpinEdit>(g, "cxsped_KeepAlive", 1, 60, 60);
+  cxsped_KeepAlive->setToolTip(
+      QStringLiteral("Время, в течение которого нужно подтвердить коннект "));
+  l7 = label(g, "l7", QStringLiteral("Логин"));
+  eLogin = textField(g, "eLogin");
+  l8 = label(g, "l8", QStringLiteral("Пароль"));
+  ePassword = textField(g, "ePassword");
+  l14 = label(g, "l14", QStringLiteral("User ID"));
+  eUID = textField(g, "eUID", QStringLiteral("ID1"));
+  l9 = label(g, "l9", QStringLiteral("Топик  приема"));
+  eTopic = textField(g, "eTopic", QStringLiteral("recive"));
+  l12 = label(g, "l12", QStringLiteral("Топик  отправки"));
+  eTopicSend = textField(g, "eTopicSend", QStringLiteral("send"));
+  GroupBox5 = make<QGroupBox>(g, "GroupBox5");
+  l2 = label(GroupBox5, "l2", QStringLiteral("Топик Last will"));
+  cxte_WillTopic = textField(GroupBox5, "cxte_WillTopic", QStringLiteral("Will"),
+                             QStringLiteral("Топик для отправки сообщения при дисконнекте"));
+  l13 = label(GroupBox5, "l13", QStringLiteral("Сообщение"));
+  cxte_WillPayload =
+      textField(GroupBox5, "cxte_WillPayload", QStringLiteral("Will"),
+                QStringLiteral("Сообщение для отправки сообщения при дисконнекте"));
+  Label10 = label(g, "Label10", QStringLiteral("Сообщение \"коннект активен\""));
+  e_con_act = textField(g, "e_con_act", QStringLiteral("ping?MAC=DO3VEZEZO"));
+  chbx_act = checkBox(g, "chbx_act", QStringLiteral("подтверждать активность"), false);
+  chbx_reconnect = checkBox(g, "chbx_reconnect", QStringLiteral("разрешить реконнект"), false,
+                            QStringLiteral("Повторный коннект при обрыве связи"));
+  RetainBox = checkBox(g, "RetainBox", QStringLiteral("Retain"), false,
+                       QStringLiteral("Сохранять сообщение у брокера"));
+  CleanBox2 = checkBox(g, "CleanBox2", QStringLiteral("Clean Session"), false,
+                       QStringLiteral("\"Чистая\" сессия - брокер создает новую сессию"));
+  chbx_povtor = checkBox(g, "chbx_povtor", QStringLiteral("Повтор"), false,
+                         QStringLiteral("Проверка и гашение сигнала такого же типа"));
+  const QStringList qos{QStringLiteral("QoS 0"), QStringLiteral("QoS 1"), QStringLiteral("QoS 2")};
+  cxrg_SubQoS = make<RadioGroup>(g, "cxrg_SubQoS", QStringLiteral("Прием"), qos, 0);
+  cxrg_SubQoS->setToolTip(QStringLiteral("Качество доставки (уровень гарантии)"));
+  cxrg_PubQoS = make<RadioGroup>(g, "cxrg_PubQoS", QStringLiteral("Отправка"), qos, 0);
+  cxrg_PubQoS->setToolTip(QStringLiteral("Качество доставки (уровень гарантии)"));
+
+  GroupBox4 = make<QGroupBox>(GroupBox3, "GroupBox4", QStringLiteral("Плеер"));
+  QWidget* g4 = GroupBox4;
+  l10 = label(g4, "l10", QStringLiteral("Музыка"));
+  folder_m = make<FileEdit>(g4, "folder_m", FileEdit::Mode::Folder);
+  l11 = label(g4, "l11", QStringLiteral("Звуки"));
+  folder_s = make<FileEdit>(g4, "folder_s", FileEdit::Mode::Folder);
+  Label8 = label(g4, "Label8", QStringLiteral("Громкость фона по умолчанию"));
+  vol_default = make<SpinEdit>(g4, "vol_default", 1, 100, 60);
+  btn_speak = flatButton(g4, "btn_speak", {}, QStringLiteral("Тест речевого синтезатора"));
+  e_speak = textField(g4, "e_speak", QStringLiteral("Hello"),
+                      QStringLiteral("Текст для речевого синтезатора"));
+  chbx_shufle = checkBox(g4, "chbx_shufle", QStringLiteral("shufle"), false);
+
+  // ---- MQTT debug tab ----
+  QWidget* d = TabSheet4;
+  btnConnect = flatButton(d, "btnConnect", QStringLiteral("Подключиться"),
+                          QStringLiteral("Подключить"));
+  btnDisconnect = flatButton(d, "btnDisconnect", QStringLiteral("Отключиться"),
+                             QStringLiteral("Отключить"));
+  btn_SUB = flatButton(d, "btn_SUB", QStringLiteral("Подписаться"),
+                       QStringLiteral("Подписаться на топик в настройках"));
+  GroupBox1 = make<QGroupBox>(d, "GroupBox1", QStringLiteral("Отладка"));
+  QWidget* g1 = GroupBox1;
+  btnPublish = flatButton(g1, "btnPublish", QStringLiteral("Отправить команду"),
+                          QStringLiteral("Отправить в топик команду для плеера"));
+  Commands = make<QTableWidget>(g1, "Commands", 10, 2);
+  Commands->setHorizontalHeaderLabels({QStringLiteral("Команда"), QStringLiteral("Описание")});
+  Commands->verticalHeader()->setVisible(false);
+  static const char16_t* const rows[10][2] = {
+      {u"play:room1", u"каталог фона"},
+      {u"volume:30", u"громкость фона"},
+      {u"next", u"следующий трек фона"},
+      {u"fx:30!insert.mp3", u"громкость!файл сигнала"},
+      {u"reset", u"остановить все звуки"},
+      {u"pause", u"пауза музыки фона"},
+      {u"resume", u"продолжить музыку фона"},
+      {u"cmdstr:", u"выполнить команду"},
+      {u"shufle", u"изменить порядок фона"},
+      {u"speak:Hello", u"для речевого синтезатора"},
+  };
+  for (int r = 0; r < 10; ++r)
+    for (int c = 0; c < 2; ++c)
+      Commands->setItem(r, c, new QTableWidgetItem(QString::fromUtf16(rows[r][c])));
+  Commands->setCurrentCell(0, 0);
+  Protokol = checkBox(g1, "Protokol", QStringLiteral("Протокол"), true);
+  BitBtn2 = flatButton(g1, "BitBtn2");
+  BitBtn2->setAutoRaise(false);
+  M_protokol = make<QPlainTextEdit>(g1, "M_protokol");
+  M_protokol->setLineWrapMode(QPlainTextEdit::NoWrap);
+  M_protokol->setMaximumBlockCount(kLogLineLimit);
+  cxchb_LogEnable = checkBox(g1, "cxchb_LogEnable", QStringLiteral("Сис.лог"), true);
+  BitBtn1 = flatButton(g1, "BitBtn1");
+  BitBtn1->setAutoRaise(false);
+  memo2 = make<QPlainTextEdit>(g1, "memo2");
+  memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo2->setMaximumBlockCount(kLogLineLimit);
+
+  // ---- Components ----
+  timer3 = timer(this, "timer3", 1000);
+  Timer_playfone = timer(this, "Timer_playfone", 1000);
+  Timer_act = timer(this, "Timer_act", 20000);
+  Timer_start1 = timer(this, "Timer_start1", 1000);
+  Timer_start2 = timer(this, "Timer_start2", 1000);
+  SaveDialog1.filter = QStringLiteral("Текстовые файлы|*.txt|Все|*");
+  SaveDialog1.defaultExt = QStringLiteral("txt");
+  JvTrayIcon1 = new QSystemTrayIcon(this);
+  JvTrayIcon1->setObjectName(QStringLiteral("JvTrayIcon1"));
+  JvTrayIcon1->setToolTip(QStringLiteral("Vuvedid_m"));
+}
+
+void TForm_player::connectEvents() {
+  auto on = [this](auto* sender, auto signal, void (TForm_player::*handler)()) {
+    connect(sender, signal, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+  };
+  on(btn_play, &QToolButton::clicked, &TForm_player::btn_playClick);
+  on(btn_pause, &QToolButton::clicked, &TForm_player::btn_pauseClick);
+  on(btn_stop, &QToolButton::clicked, &TForm_player::btn_stopClick);
+  on(JvTrackBar1, &QSlider::valueChanged, &TForm_player::JvTrackBar1Change);
+  on(JvTrackBar2, &QSlider::valueChanged, &TForm_player::JvTrackBar2Change);
+  on(JvTrackBar3, &QSlider::valueChanged, &TForm_player::JvTrackBar3Change);
+  on(JvTrackBar4, &QSlider::valueChanged, &TForm_player::JvTrackBar4Change);
+  on(JvTrackBar5, &QSlider::valueChanged, &TForm_player::JvTrackBar5Change);
+  on(SpeedButton1, &QToolButton::clicked, &TForm_player::SpeedButton1Click);
+  on(SpeedButton4, &QToolButton::clicked, &TForm_player::SpeedButton4Click);
+  on(SpeedButton7, &QToolButton::clicked, &TForm_player::SpeedButton7Click);
+  on(SpeedButton2, &QToolButton::clicked, &TForm_player::SpeedButton2Click);
+  on(btn_shufle, &QPushButton::clicked, &TForm_player::btn_shufleClick);
+  on(btn_save_mqtt, &QToolButton::clicked, &TForm_player::btn_save_mqttClick);
+  on(btn_speak, &QToolButton::clicked, &TForm_player::btn_speakClick);
+  on(btnConnect, &QToolButton::clicked, &TForm_player::btnConnectClick);
+  on(btnDisconnect, &QToolButton::clicked, &TForm_player::btnDisconnectClick);
+  on(btn_SUB, &QToolButton::clicked, &TForm_player::btn_SUBClick);
+  on(btnPublish, &QToolButton::clicked, &TForm_player::btnPublishClick);
+  on(BitBtn2, &QToolButton::clicked, &TForm_player::BitBtn2Click);
+  on(BitBtn1, &QToolButton::clicked, &TForm_player::BitBtn1Click);
+  on(timer3, &QTimer::timeout, &TForm_player::timer3Timer);
+  on(Timer_playfone, &QTimer::timeout, &TForm_player::Timer_playfoneTimer);
+  on(Timer_act, &QTimer::timeout, &TForm_player::Timer_actTimer);
+  on(Timer_start1, &QTimer::timeout, &TForm_player::Timer_start1Timer);
+  on(Timer_start2, &QTimer::timeout, &TForm_player::Timer_start2Timer);
+  connect(JvTrayIcon1, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
+                reason == QSystemTrayIcon::MiddleClick)
+              guarded([this] { JvTrayIcon1Click(); });
+          });
+}
+
+void TForm_player::guarded(const std::function<void()>& handler) noexcept {
+  runGuarded(*services.boxes, handler);
+}
+
+// ---- Start-up and shutdown ----------------------------------------------------------
+
+void TForm_player::FormCreate() {
+  my_init();
+
+  if ((services.audio->GetVersion() >> 16) != (kAudioInterfaceVersion >> 16)) {
+    services.boxes->show(BoxIcon::Error, QString(), QStringLiteral("Не корректная версия BASS.DLL"));
+    services.terminate(0);
+    return;
+  }
+  if (!services.audio->Init(-1, 44100)) {
+    services.boxes->show(BoxIcon::Error, QString(), QStringLiteral("Ошибка инициализация аудио"));
+    services.terminate(0);
+    return;
+  }
+  const int rc = mosquitto_lib_init();
+  if (rc != 0) {
+    services.boxes->show(BoxIcon::Error, QStringLiteral("Mosquitto library "),
+                         QStringLiteral("Mosquitto_lib_init error: %1").arg(rc));
+  }
+}
+
+void TForm_player::my_init() {
+  mqtt->user_disconnect = 0;
+  settings->exe_dir = services.exeDir;
+  setWindowTitle(QString::fromLatin1(kVersionCaption));
+  l_vers->setText(windowTitle());
+  if (!QFile::exists(settings->exe_dir + QStringLiteral("MQTT.ini"))) return;
+  settings->load();
+  if (!services.arguments.isEmpty() && services.arguments.first() == QLatin1String("start")) {
+    Timer_start1->setEnabled(true);
+    setWindowState(windowState() | Qt::WindowMinimized);
+  }
+}
+
+void TForm_player::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  services.audio->Stop();
+  services.audio->StreamFree(background->fone_chan);
+  services.audio->Free();
+}
+
+void TForm_player::JvTrayIcon1Click() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
+}
+
+void TForm_player::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // Minimizing hides the program to the tray; the tray icon brings it back.
+  if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+      JvTrayIcon1->isVisible()) {
+    QTimer::singleShot(0, this, [this] {
+      if (windowState() & Qt::WindowMinimized) hide();
+    });
+  }
+}
+
+void TForm_player::closeEvent(QCloseEvent* event) {
+  guarded([this] { FormClose(); });
+  event->accept();
+}
+
+// ---- Routing ----------------------------------------------------------------------------
+
+void TForm_player::btn_playClick() { background->btn_playClick(); }
+void TForm_player::btn_pauseClick() { background->btn_pauseClick(); }
+void TForm_player::btn_stopClick() { background->btn_stopClick(); }
+void TForm_player::JvTrackBar1Change() { background->JvTrackBar1Change(); }
+void TForm_player::JvTrackBar2Change() { effects->JvTrackBar2Change(); }
+void TForm_player::JvTrackBar3Change() { effects->JvTrackBar3Change(); }
+void TForm_player::JvTrackBar4Change() { effects->JvTrackBar4Change(); }
+void TForm_player::JvTrackBar5Change() { effects->JvTrackBar5Change(); }
+void TForm_player::SpeedButton1Click() { effects->SpeedButton1Click(); }
+void TForm_player::SpeedButton4Click() { effects->SpeedButton4Click(); }
+void TForm_player::SpeedButton7Click() { effects->SpeedButton7Click(); }
+void TForm_player::SpeedButton2Click() { effects->SpeedButton2Click(); }
+void TForm_player::btn_shufleClick() { background->btn_shufleClick(); }
+void TForm_player::btn_save_mqttClick() { settings->btn_save_mqttClick(); }
+void TForm_player::btn_speakClick() { speech->btn_speakClick(); }
+void TForm_player::btnConnectClick() { mqtt->btnConnectClick(); }
+void TForm_player::btnDisconnectClick() { mqtt->btnDisconnectClick(); }
+void TForm_player::btn_SUBClick() { mqtt->btn_SUBClick(); }
+void TForm_player::btnPublishClick() { mqtt->btnPublishClick(); }
+void TForm_player::BitBtn2Click() { logs->BitBtn2Click(); }
+void TForm_player::BitBtn1Click() { logs->BitBtn1Click(); }
+void TForm_player::timer3Timer() { background->timer3Timer(); }
+void TForm_player::Timer_playfoneTimer() { background->Timer_playfoneTimer(); }
+void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
+
+// The unattended start: connect, and a second after a connect that went through, subscribe.
+void TForm_player::Timer_start1Timer() {
+  Timer_start1->setEnabled(false);
+  btnConnectClick();
+  Timer_start2->setEnabled(true);
+}
+
+void TForm_player::Timer_start2Timer() {
+  Timer_start2->setEnabled(false);
+  btn_SUBClick();
+}
+
+void TForm_player::AddSysLog(const QString& text) { logs->AddSysLog(text); }
+void TForm_player::CommandsRun(const QString& myCMD) { interpreter->CommandsRun(myCMD); }
+
+}  // namespace vuvedid
