@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include <QApplication>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 
 #include "app/AppInfo.h"
 #include "app/ExeDir.h"
+#include "audio/AudioDevices.h"
 #include "audio/SdlAudioLibrary.h"
 #include "commands/QProcessStarter.h"
 #include "commands/SpeechDispatcher.h"
@@ -17,6 +19,11 @@
 #include "ui/TForm_player.h"
 
 int main(int argc, char** argv) {
+  // Any first argument but "start" has no meaning to the window, so this one stays compatible.
+  if (argc > 1 && std::string_view(argv[1]) == "--list-audio-devices") {
+    for (const QString& name : vuvedid::listOutputDevices()) std::printf("%s\n", name.toUtf8().constData());
+    return 0;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
   QApplication::setApplicationDisplayName(QString::fromLatin1(vuvedid::kAppTitle));
