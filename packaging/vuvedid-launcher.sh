@@ -1,0 +1,16 @@
+#!/bin/sh
+# Starts Vuvedid from a per-user copy of the program.
+#
+# The program keeps MQTT.ini beside its own executable. An installed program lives in a
+# folder only root may write, so each user runs a copy kept in their own data folder
+# (refreshed whenever the installed program changes); the settings are saved beside it.
+set -eu
+installed=/usr/lib/vuvedid/vuvedid
+home_dir="${VUVEDID_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/vuvedid}"
+mkdir -p "$home_dir"
+if ! cmp -s "$installed" "$home_dir/vuvedid"; then
+  cp "$installed" "$home_dir/vuvedid.new"
+  chmod 755 "$home_dir/vuvedid.new"
+  mv -f "$home_dir/vuvedid.new" "$home_dir/vuvedid"
+fi
+exec "$home_dir/vuvedid" "$@"
