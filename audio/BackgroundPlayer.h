@@ -1,9 +1,8 @@
 #pragma once
 // The background music channel: a room's playlist played track after track, with its
 // countdown, progress bar, pause, stop and volume.
-#include <cstdint>
-
 #include <QString>
+#include <cstdint>
 
 #include "audio/AudioLibrary.h"
 #include "audio/DelphiRandom.h"
@@ -18,16 +17,20 @@ class BackgroundPlayer {
 
   HSTREAM fone_chan = 0;
   std::uint8_t fone_state = 0;  // 0 stopped, 1 playing, 2 paused
-  std::int32_t track_no = 0;
-  std::int32_t cmd_volume = 0;
+  std::int32_t track_no = 0;    // the playlist entry the next tick starts
+  std::int32_t cmd_volume = 0;  // last volume command, 0 when none
   QString room;
   std::uint32_t track_len_bytes = 0;
   std::int32_t track_len_sec = 0;
 
   DelphiRandom random;  // the shuffle's generator, seeded once at start
 
+  // Continues a paused track, otherwise (re)starts the file named in efilename.
   void Player();
+  // Lists folder_m/room into the playlist (shuffled when chbx_shufle is ticked) and
+  // enables Timer_playfone. Throws FileError when the folder does not exist.
   void playmusfoldername();
+  // Background volume from a text; throws ConvertError when it is no integer.
   void setlevel1(const QString& lev1);
   void btn_shufleClick();
   void btn_playClick();
@@ -38,8 +41,21 @@ class BackgroundPlayer {
   void Timer_playfoneTimer();
 
  private:
+  enum class Outcome { Played, Missing, LoadFailed, PlayFailed };
+  // fromTick: the playlist tick shows the missing-file box once per playlist and only logs
+  // further missing entries.
+  Outcome play(bool fromTick);
+  void countdownStart(bool withProgress);
+  int defaultVolume() const;
+
   TForm_player& form_;
   IAudioLibrary& audio_;
+  // A playlist of missing files must not stack one modal box per tick: the tick shows the
+  // box once per playlist (again after a rebuild or after a track played).
+  bool missing_box_shown_ = false;
+  // Entries in a row the tick could not start; a whole round of them stops the tick
+  // instead of retrying (and logging) every second for as long as nobody looks.
+  int failed_in_row_ = 0;
 };
 
 }  // namespace vuvedid

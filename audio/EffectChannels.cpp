@@ -1,23 +1,112 @@
 #include "audio/EffectChannels.h"
 
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QSlider>
+
+#include "app/IntConvert.h"
+#include "app/Logs.h"
 #include "ui/TForm_player.h"
 
 namespace vuvedid {
 
+namespace {
+
+// copy(text, index, count) with 1-based index: an index below 1 counts as 1, one past the
+// end or a count below 1 gives empty text.
+QString copy(const QString& text, qsizetype index, qsizetype count) {
+  if (index < 1) index = 1;
+  if (count < 1 || index > text.size()) return {};
+  return text.mid(index - 1, count);
+}
+
+}  // namespace
+
 EffectChannels::EffectChannels(TForm_player& form, IAudioLibrary& audio)
     : form_(form), audio_(audio) {}
-void EffectChannels::playfx(const QString&) {}
-void EffectChannels::Player1() {}
-void EffectChannels::Player2() {}
-void EffectChannels::Player3() {}
-void EffectChannels::Player4() {}
-void EffectChannels::SpeedButton1Click() {}
-void EffectChannels::SpeedButton4Click() {}
-void EffectChannels::SpeedButton7Click() {}
-void EffectChannels::SpeedButton2Click() {}
-void EffectChannels::JvTrackBar2Change() {}
-void EffectChannels::JvTrackBar3Change() {}
-void EffectChannels::JvTrackBar4Change() {}
-void EffectChannels::JvTrackBar5Change() {}
+
+EffectChannels::Slot EffectChannels::slot(int n) noexcept {
+  switch (n) {
+    case 1:
+      return {fx_chan1, fx_state1, form_.efilename1, form_.JvTrackBar2};
+    case 2:
+      return {fx_chan2, fx_state2, form_.efilename2, form_.JvTrackBar3};
+    case 3:
+      return {fx_chan3, fx_state3, form_.efilename3, form_.JvTrackBar4};
+    default:
+      return {fx_chan4, fx_state4, form_.efilename4, form_.JvTrackBar5};
+  }
+}
+
+void EffectChannels::playfx(const QString& fx) {
+  // The volume is what lies between the first ":" (or the start) and the first "!";
+  // a ":" before the "!" leaves the "!" in the slice, so such a text never converts.
+  const qsizetype colon = fx.indexOf(QLatin1Char(':')) + 1;  // 1-based, 0 when none
+  const qsizetype bang = fx.indexOf(QLatin1Char('!')) + 1;
+  const QString volumeText = copy(fx, colon + 1, bang - 1);
+  const QString fileName = bang > 0 ? fx.mid(bang) : fx;
+  const QString fullPath = form_.folder_s->text() + QLatin1Char('/') + fileName;
+
+  if (form_.chbx_povtor->isChecked()) {
+    for (int n = 1; n <= 4; ++n) {
+      const HSTREAM h = slot(n).chan;
+      if (h != 0 && audio_.ChannelGetFileName(h) == fullPath) audio_.ChannelStop(h);
+    }
+  }
+  int chosen = 0;
+  for (int n = 1; n <= 4 && chosen == 0; ++n)
+    if (audio_.ChannelIsActive(slot(n).chan) == ACTIVE_STOPPED) chosen = n;
+  if (chosen == 0) return;  // all four busy: the sound is dropped
+
+  const float volume = static_cast<float>(StrToInt(volumeText)) / 100.0f;
+  Slot s = slot(chosen);
+  s.file->setText(fullPath);
+  player(chosen, volume);
+  audio_.ChannelSetVolume(s.chan, volume);
+}
+
+void EffectChannels::player(int n, std::optional<float> volume) {
+  Slot s = slot(n);
+  const QString path = s.file->text();
+  if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    form_.logs->playbackFailure(QStringLiteral("Файл не существует "));
+    return;
+  }
+  audio_.ChannelStop(s.chan);
+  audio_.StreamFree(s.chan);
+  s.chan = audio_.StreamCreateFile(path);
+  if (s.chan == 0) {
+    form_.logs->playbackFailure(QStringLiteral("Ошибка загрузки файла "));
+    return;
+  }
+  if (volume) audio_.ChannelSetVolume(s.chan, *volume);
+  if (!audio_.ChannelPlay(s.chan, false)) {
+    form_.logs->playbackFailure(QStringLiteral("Ошибка воспроизведения файла "));
+    return;
+  }
+  s.state = 1;
+}
+
+void EffectChannels::Player1() { player(1); }
+void EffectChannels::Player2() { player(2); }
+void EffectChannels::Player3() { player(3); }
+void EffectChannels::Player4() { player(4); }
+
+void EffectChannels::button(int n) {
+  if (slot(n).state != 1) player(n);
+}
+void EffectChannels::SpeedButton1Click() { button(1); }
+void EffectChannels::SpeedButton4Click() { button(2); }
+void EffectChannels::SpeedButton7Click() { button(3); }
+void EffectChannels::SpeedButton2Click() { button(4); }
+
+void EffectChannels::barChanged(int n) {
+  Slot s = slot(n);
+  audio_.ChannelSetVolume(s.chan, static_cast<float>(s.bar->value()) / 100.0f);
+}
+void EffectChannels::JvTrackBar2Change() { barChanged(1); }
+void EffectChannels::JvTrackBar3Change() { barChanged(2); }
+void EffectChannels::JvTrackBar4Change() { barChanged(3); }
+void EffectChannels::JvTrackBar5Change() { barChanged(4); }
 
 }  // namespace vuvedid
