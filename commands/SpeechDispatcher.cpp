@@ -1,14 +1,198 @@
 #include "commands/SpeechDispatcher.h"
 
+#include <libspeechd.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
 #include "app/Errors.h"
 
 namespace vuvedid {
 
-struct SpeechDispatcher::Impl {};
-SpeechDispatcher::SpeechDispatcher() : impl_(std::make_unique<Impl>()) {}
-SpeechDispatcher::~SpeechDispatcher() = default;
-void SpeechDispatcher::speak(const QString&) {
-  throw AppError(QStringLiteral("speech-dispatcher: not available"));
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Link { Opening, Open, Closed };
+
+QString unavailable(const QString& reason) {
+  return QStringLiteral("Speech service (speech-dispatcher) is not available: ") + reason;
+}
+
+QString millis(std::chrono::milliseconds ms) {
+  return QString::number(ms.count()) + QStringLiteral(" ms");
+}
+
+}  // namespace
+
+// Shared by the GUI thread and the worker; it outlives the SpeechDispatcher when the worker
+// is left behind in a hung call.
+struct SpeechDispatcher::State {
+  Timing timing;
+  std::mutex mutex;
+  std::condition_variable wake;     // worker: there is work, or stop
+  std::condition_variable changed;  // GUI: the link state changed
+  std::condition_variable finished;
+
+  // Guarded by mutex.
+  Link link = Link::Opening;
+  QString reason;  // why the link is closed
+  Clock::time_point lastOpenAttempt = Clock::now();
+  bool openRequested = true;
+  std::deque<std::string> texts;  // UTF-8, in arrival order
+  bool stop = false;
+  bool done = false;
+  Clock::time_point busySince{};  // start of the server call running now
+  bool busy = false;
+
+  // Worker only.
+  SPDConnection* connection = nullptr;
+
+  bool tryOpen(std::unique_lock<std::mutex>& lock);
+  void run();
+};
+
+// Runs on the worker with the lock held on entry and exit; the server call itself runs
+// unlocked.
+bool SpeechDispatcher::State::tryOpen(std::unique_lock<std::mutex>& lock) {
+  link = Link::Opening;
+  lastOpenAttempt = Clock::now();
+  busy = true;
+  busySince = lastOpenAttempt;
+  lock.unlock();
+  // An explicit address names a server that somebody else runs; only the default one may
+  // be started on demand.
+  const int autospawn = std::getenv("SPEECHD_ADDRESS") ? 0 : 1;
+  char* error = nullptr;
+  SPDConnection* c =
+      spd_open2("vuvedid", "main", nullptr, SPD_MODE_THREADED, nullptr, autospawn, &error);
+  const QString why = error ? QString::fromLocal8Bit(error).trimmed() : QString();
+  std::free(error);
+  lock.lock();
+  busy = false;
+  connection = c;
+  if (c) {
+    link = Link::Open;
+    reason.clear();
+  } else {
+    link = Link::Closed;
+    reason = why.isEmpty() ? QStringLiteral("the connection could not be opened") : why;
+  }
+  changed.notify_all();
+  return c != nullptr;
+}
+
+void SpeechDispatcher::State::run() {
+  // A write to a server that has gone must come back as an error, not kill the process.
+  // libspeechd's own reader thread, started from here, inherits the mask.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
+  std::unique_lock lock(mutex);
+  for (;;) {
+    wake.wait(lock, [this] { return stop || openRequested || (!texts.empty() && connection); });
+    if (stop) break;
+    if (openRequested) {
+      openRequested = false;
+      if (!connection) tryOpen(lock);
+      continue;
+    }
+    std::string text = std::move(texts.front());
+    texts.pop_front();
+    busy = true;
+    busySince = Clock::now();
+    SPDConnection* c = connection;
+    lock.unlock();
+    int said = spd_say(c, SPD_TEXT, text.c_str());
+    lock.lock();
+    busy = false;
+    if (said < 0 && !stop) {
+      // The server went away (restarted, or exited when idle): open once more at once and
+      // say the text again, so a restart loses nothing.
+      lock.unlock();
+      spd_close(c);
+      lock.lock();
+      connection = nullptr;
+      if (tryOpen(lock)) {
+        c = connection;
+        lock.unlock();
+        said = spd_say(c, SPD_TEXT, text.c_str());
+        lock.lock();
+        if (said < 0) {
+          lock.unlock();
+          spd_close(c);
+          lock.lock();
+          connection = nullptr;
+          link = Link::Closed;
+          reason = QStringLiteral("the connection was lost");
+          changed.notify_all();
+        }
+      }
+    }
+    if (!connection) texts.clear();  // nobody to say them to; speak() reports it from now on
+  }
+  SPDConnection* c = connection;
+  connection = nullptr;
+  lock.unlock();
+  if (c) spd_close(c);
+  lock.lock();
+  done = true;
+  finished.notify_all();
+}
+
+SpeechDispatcher::SpeechDispatcher() : SpeechDispatcher(Timing{}) {}
+
+SpeechDispatcher::SpeechDispatcher(Timing timing) : state_(std::make_shared<State>()) {
+  state_->timing = timing;
+  // The thread holds its own reference: it may outlive this object when a call hangs.
+  std::thread([s = state_] { s->run(); }).detach();
+}
+
+SpeechDispatcher::~SpeechDispatcher() {
+  std::unique_lock lock(state_->mutex);
+  state_->stop = true;
+  state_->wake.notify_all();
+  state_->finished.wait_for(lock, state_->timing.shutdownWait, [this] { return state_->done; });
+}
+
+bool SpeechDispatcher::connected() const noexcept {
+  std::lock_guard lock(state_->mutex);
+  return state_->link == Link::Open;
+}
+
+void SpeechDispatcher::speak(const QString& text) {
+  State& s = *state_;
+  std::unique_lock lock(s.mutex);
+  const auto now = Clock::now();
+  if (s.busy && now - s.busySince > s.timing.hungAfter) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - s.busySince);
+    throw AppError(unavailable(QStringLiteral("no answer for ") + millis(ms)));
+  }
+  if (s.link == Link::Closed && now - s.lastOpenAttempt >= s.timing.retryInterval) {
+    s.link = Link::Opening;
+    s.openRequested = true;
+    s.wake.notify_all();
+  }
+  s.changed.wait_for(lock, s.timing.answerWait, [&s] { return s.link != Link::Opening; });
+  switch (s.link) {
+    case Link::Opening:
+      throw AppError(
+          unavailable(QStringLiteral("no answer within ") + millis(s.timing.answerWait)));
+    case Link::Closed:
+      throw AppError(unavailable(s.reason));
+    case Link::Open:
+      break;
+  }
+  s.texts.push_back(text.toStdString());
+  s.wake.notify_all();
 }
 
 }  // namespace vuvedid
