@@ -1,29 +1,110 @@
 #include "app/Logs.h"
 
-#include <QPlainTextEdit>
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
 
+#include "app/Errors.h"
 #include "ui/TForm_player.h"
 
 namespace vuvedid {
 
+namespace {
+
+void appendLine(QPlainTextEdit& box, const QString& text) {
+  // The box itself would make CR and LF two separate breaks: a CRLF pair is one.
+  if (!text.contains(QLatin1Char('\r'))) {
+    box.appendPlainText(text);
+    return;
+  }
+  QString t = text;
+  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  box.appendPlainText(t);
+}
+
+void two(QString& out, int v) {
+  out += QLatin1Char(static_cast<char>('0' + v / 10 % 10));
+  out += QLatin1Char(static_cast<char>('0' + v % 10));
+}
+
+}  // namespace
+
 Logs::Logs(TForm_player& form) : form_(form) {}
+
 QString Logs::timeStamp(const QDateTime& at, bool monthFirst) {
-  return at.toString(monthFirst ? QStringLiteral("MM.dd.yy HH:mm:ss")
-                                : QStringLiteral("dd.MM.yy HH:mm:ss"));
+  const QDate d = at.date();
+  const QTime t = at.time();
+  QString s;
+  s.reserve(17);
+  two(s, monthFirst ? d.month() : d.day());
+  s += QLatin1Char('.');
+  two(s, monthFirst ? d.day() : d.month());
+  s += QLatin1Char('.');
+  two(s, ((d.year() % 100) + 100) % 100);
+  s += QLatin1Char(' ');
+  two(s, t.hour());
+  s += QLatin1Char(':');
+  two(s, t.minute());
+  s += QLatin1Char(':');
+  two(s, t.second());
+  return s;
 }
+
 void Logs::AddSysLog(const QString& text) {
-  if (form_.cxchb_LogEnable->isChecked()) form_.memo2->appendPlainText(text);
+  if (form_.cxchb_LogEnable->isChecked()) appendLine(*form_.memo2, text);
 }
-void Logs::appendProtocol(const QString& line) { form_.M_protokol->appendPlainText(line); }
+
+void Logs::appendProtocol(const QString& line) { appendLine(*form_.M_protokol, line); }
+
 void Logs::playbackFailure(const QString& text) {
   appendProtocol(text + timeStamp(form_.services.clock->now(), false));
 }
+
 void Logs::stampedProtocol(const QString& text, bool monthFirst) {
   if (form_.Protokol->isChecked())
     appendProtocol(text + QLatin1Char(' ') + timeStamp(form_.services.clock->now(), monthFirst));
 }
-void Logs::BitBtn2Click() {}
-void Logs::BitBtn1Click() {}
+
+QString Logs::savedText(const QPlainTextEdit& box) {
+  const QTextDocument* doc = box.document();
+  if (doc->isEmpty()) return {};
+  QString out;
+  out.reserve(doc->characterCount() + doc->blockCount() + 16);
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    QString line = b.text();
+    // A break typed with Shift+Enter shows as a line of its own.
+    if (line.contains(QChar::LineSeparator))
+      line.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+    out += line;
+    out += QLatin1String("\r\n");
+  }
+  return out;
+}
+
+void Logs::save(const QPlainTextEdit& box) {
+  SaveDialogState& dlg = form_.SaveDialog1;
+  std::optional<QString> chosen =
+      form_.services.saveDialog->choose(dlg.filter, dlg.defaultExt, dlg.fileName);
+  if (!chosen || chosen->isEmpty()) return;
+  QString path = QFileInfo(*chosen).absoluteFilePath();
+  // A name typed without an extension gets the default one, whatever the dialog did.
+  if (!dlg.defaultExt.isEmpty() && QFileInfo(path).suffix().isEmpty())
+    path += QLatin1Char('.') + dlg.defaultExt;
+  dlg.fileName = path;
+
+  const QByteArray data = savedText(box).toLocal8Bit();
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    throw FileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+  if (file.write(data) != data.size() || !file.flush())
+    throw FileError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+}
+
+void Logs::BitBtn2Click() { save(*form_.M_protokol); }
+void Logs::BitBtn1Click() { save(*form_.memo2); }
 
 }  // namespace vuvedid

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QPlainTextEdit;
+
 namespace vuvedid {
 
 class TForm_player;
@@ -15,12 +17,15 @@ class Logs {
  public:
   explicit Logs(TForm_player& form);
 
-  // "DD.MM.YY hh:mm:ss", or "MM.DD.YY hh:mm:ss" (only for a received message's line).
+  // "DD.MM.YY hh:mm:ss", or "MM.DD.YY hh:mm:ss" (only for a received message's line);
+  // hours 00 to 23. The time separator is ':': Linux locales have no separate one, and
+  // every locale's own time format uses ':' anyway.
   static QString timeStamp(const QDateTime& at, bool monthFirst);
 
   // Appends to memo2 when cxchb_LogEnable is ticked.
   void AddSysLog(const QString& text);
   // Appends one line to M_protokol, whatever Protokol says (callers check it where needed).
+  // Line breaks inside the text (CRLF, LF or CR) start further lines of the box.
   void appendProtocol(const QString& line);
   // A playback failure line: text (ending in a space) + day-first stamp, always written.
   void playbackFailure(const QString& text);
@@ -31,7 +36,14 @@ class Logs {
   void BitBtn2Click();  // save the protocol log
   void BitBtn1Click();  // save the system log
 
+  // The box's text as it is saved: every line ends in CRLF; an empty box is empty text.
+  static QString savedText(const QPlainTextEdit& box);
+
  private:
+  // Asks SaveDialog1 for a file and writes the box to it in the locale's 8-bit encoding.
+  // Throws FileError "Cannot create file "<path>". <system error>".
+  void save(const QPlainTextEdit& box);
+
   TForm_player& form_;
 };
 

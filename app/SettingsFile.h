@@ -1,10 +1,11 @@
 #pragma once
 // MQTT.ini beside the executable: loaded once at start-up straight into the controls,
-// written only by the save button, one key at a time.
+// written only by the save button, one key at a time (app/IniFile.h has the file rules).
 #include <QString>
 
 namespace vuvedid {
 
+class IniFile;
 class TForm_player;
 
 class SettingsFile {
@@ -19,18 +20,23 @@ class SettingsFile {
   // default) when exe_dir + "MQTT.ini" does not exist.
   QString readstrini(const QString& fname, const QString& mykey, const QString& ww,
                      const QString& ss) const;
-  // Writes value ss under key ww of section mykey in exe_dir + fname, creating file,
-  // section and key as needed and leaving every other line as it was. Throws FileError
-  // "Unable to write to <path>" on failure.
+  // Writes value ss under key ww of section mykey in the executable's folder + fname,
+  // creating file, section and key as needed and leaving every other line as it was.
+  // Throws FileError "Unable to write to <path>" on failure.
   void writestrini(const QString& fname, const QString& mykey, const QString& ss,
                    const QString& ww);
 
-  // The settings load of my_init (also makes the player tab active at its place).
+  // The settings load of my_init (also makes the player tab active at its place). The
+  // file is parsed once; every key is then read from that one picture of it.
   void load();
   // Writes the seventeen keys in table order, then shows "Записано".
   void btn_save_mqttClick();
 
  private:
+  QString iniPath() const;
+  static QString readValue(const IniFile& ini, const QString& mykey, const QString& ww,
+                           const QString& ss);
+
   TForm_player& form_;
 };
 
