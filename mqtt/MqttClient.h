@@ -1,30 +1,120 @@
 #pragma once
 // The broker session: connect, disconnect, the hand-over of network events into the GUI
 // thread, subscribe, publish and the heartbeat.
-#include <cstdint>
-
 #include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "mqtt/EventBridge.h"
+#include "mqtt/ResultTexts.h"
+#include "mqtt/Utf8.h"
+
+class QWidget;
+struct mosquitto;
 
 namespace vuvedid {
 
 class TForm_player;
 
+struct T_user_obj {
+  std::int32_t Data = 0;
+};
+
 class MqttClient {
  public:
   explicit MqttClient(TForm_player& form);
+  // Leaves the session as it is (no DISCONNECT: the broker is to publish the will when the
+  // connection drops) but makes sure none of its events reaches the window any more.
   ~MqttClient();
+  MqttClient(const MqttClient&) = delete;
+  MqttClient& operator=(const MqttClient&) = delete;
 
   // 1 after Disconnect was pressed; 0 at start-up and after every connect that went through.
   std::uint8_t user_disconnect = 0;
+  // 1 once a heartbeat publish was refused by the library; cleared by a reconnect that went
+  // through.
+  std::uint8_t publish_error = 0;
 
+  // ---- Session fields ------------------------------------------------------------------
+  ::mosquitto* f_mosq = nullptr;
+  bool f_session_started = false;
+  std::uint8_t f_clean_session = 0;
+  std::uint8_t f_retain = 0;
+  T_user_obj f_user_obj;
+  ByteString f_user_id;
+  ByteString f_will_payload;
+  std::int32_t f_will_payload_len = 0;
+  ByteString f_will_topic;
+  ByteString f_user_name;
+  ByteString f_user_password;
+  ByteString f_hostname;
+  std::int32_t f_port = 0;
+  std::int32_t f_keepalive = 0;
+  // Written by the network thread.
+  std::atomic<bool> f_connected{false};
+  std::atomic<std::int32_t> f_connect_result{0};
+  std::atomic<std::int32_t> f_disconnect_result{0};
+
+  std::int32_t f_pub_id = 0;
+  ByteString f_pub_topic;
+  std::int32_t f_pub_payload_len = 0;
+  ByteString f_pub_payload;
+  std::int32_t f_pub_qos = 0;
+  std::uint8_t f_pub_retain = 0;
+  std::int32_t f_sub_id = 0;
+  ByteString f_sub_topic;
+  std::int32_t f_sub_qos = 0;
+
+  // The keep-alive asked of the broker, whatever cxsped_KeepAlive holds.
+  static constexpr int kKeepAlive = 30;
+
+  // ---- Click and tick handlers (they throw; the form's guard sits outside) ---------------
   void btnConnectClick();
   void btnDisconnectClick();
   void btn_SUBClick();
   void btnPublishClick();
   void Timer_actTimer();
 
+  // ---- Operations ------------------------------------------------------------------------
+  void act_ConnectExecute();
+  void act_DisconnectExecute();
+  void ReadClientIdentity();
+  void CreateMosqSession();
+  void ReadConnectParams();
+  void act_PublishExecute();
+  void act_PublishExecute2();
+
+  // The GUI thread's handling of one network event.
+  void OnMqttEvent(std::unique_ptr<T_win_message> message);
+  static void ConvertMosqMessage(const T_mosquitto_message& source, T_received_MQTT_msg& target);
+
+  // Tag of the current session's events (0 while there is none).
+  std::uint64_t sessionTag() const noexcept { return session_tag_; }
+  // True while the busy cursor set by a connect or disconnect is shown.
+  bool busyCursor() const noexcept { return busy_; }
+
  private:
+  enum class PublishKind { Debug, Heartbeat };
+  void publish(PublishKind kind);
+  void reconnect();
+  // Disconnects the old session and waits for its network thread, so no callback of it
+  // runs once it is destroyed.
+  void stopSession() noexcept;
+  void loopWrite();
+  [[noreturn]] void emptyField(QWidget* field, const QString& name);
+  [[noreturn]] void callFailed(const QString& prefix, MosqCall call, int rc);
+  void setBusy();
+  void resetCursor() noexcept;
+
   TForm_player& form_;
+  std::unique_ptr<EventReceiver> receiver_;
+  std::uint64_t session_tag_ = 0;
+  std::uint64_t last_tag_ = 0;
+  // Tag of the session a reconnect started: once the broker accepts it, the command topic
+  // is subscribed again.
+  std::uint64_t resubscribe_tag_ = 0;
+  bool busy_ = false;
 };
 
 }  // namespace vuvedid

@@ -1,0 +1,140 @@
+#include "mqtt/EventBridge.h"
+
+#include <mosquitto.h>
+
+#include <QCoreApplication>
+#include <cstdlib>
+#include <mutex>
+
+namespace vuvedid {
+
+void MessageCopyDeleter::operator()(T_mosquitto_message* copy) const noexcept {
+  mosquitto_message_free_contents(copy);
+  std::free(copy);
+}
+
+MqttEvent::MqttEvent(std::unique_ptr<T_win_message> r)
+    : QEvent(eventType()), record(std::move(r)) {}
+
+QEvent::Type MqttEvent::eventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+void EventReceiver::customEvent(QEvent* event) {
+  if (event->type() != MqttEvent::eventType()) return;
+  auto* e = static_cast<MqttEvent*>(event);
+  if (e->record) handler_(std::move(e->record));
+}
+
+namespace bridge {
+
+namespace {
+
+// Guards the endpoint and the live session. Held only for a flag store and one post
+// (microseconds), never while calling into libmosquitto.
+std::mutex g_lock;
+Endpoint g_endpoint;
+::mosquitto* g_live = nullptr;
+std::uint64_t g_liveTag = 0;
+
+void post(const char* description, T_mqtt_msg_id id, int rc, std::uint64_t tag,
+          MessageCopy copy = nullptr, const QString* text = nullptr) {
+  auto record = std::make_unique<T_win_message>();
+  record->description = text ? *text : QString::fromLatin1(description);
+  record->id = id;
+  record->rc = rc;
+  record->mosquitto_message = std::move(copy);
+  record->session = tag;
+  QCoreApplication::postEvent(g_endpoint.receiver, new MqttEvent(std::move(record)));
+}
+
+std::uint64_t tagOf(::mosquitto* m) { return m == g_live ? g_liveTag : 0; }
+
+void on_connect_cb(::mosquitto* m, void*, int rc) {
+  std::lock_guard lock(g_lock);
+  if (!g_endpoint.receiver) return;
+  const std::uint64_t tag = tagOf(m);
+  if (tag != 0) {
+    g_endpoint.connectResult->store(rc);
+    if (rc == 0) g_endpoint.connected->store(true);
+  }
+  post("Callback_on_connect", ON_CONNECT_ID, rc, tag);
+}
+
+void on_disconnect_cb(::mosquitto* m, void*, int rc) {
+  // A lost connection ends the session's network thread here and now: the library's own
+  // reconnect would otherwise race the GUI thread's stop of that thread, and a stop that
+  // loses the race waits for ever.
+  if (rc != 0) mosquitto_disconnect(m);
+  std::lock_guard lock(g_lock);
+  if (!g_endpoint.receiver) return;
+  const std::uint64_t tag = tagOf(m);
+  if (tag != 0) {
+    g_endpoint.disconnectResult->store(rc);
+    g_endpoint.connected->store(false);
+  }
+  post("Callback_on_disconnect", ON_DISCONNECT_ID, rc, tag);
+}
+
+void on_publish_cb(::mosquitto* m, void*, int mid) {
+  std::lock_guard lock(g_lock);
+  if (g_endpoint.receiver) post("Callback_on_publish", ON_PUBLISH_ID, mid, tagOf(m));
+}
+
+void on_message_cb(::mosquitto* m, void*, const ::mosquitto_message* message) {
+  MessageCopy copy(static_cast<T_mosquitto_message*>(std::calloc(1, sizeof(T_mosquitto_message))));
+  if (copy) mosquitto_message_copy(copy.get(), message);
+  std::lock_guard lock(g_lock);
+  if (g_endpoint.receiver) post("Callback_on_message", ON_MESSAGE_ID, 0, tagOf(m), std::move(copy));
+}
+
+void on_subscribe_cb(::mosquitto* m, void*, int mid, int, const int*) {
+  std::lock_guard lock(g_lock);
+  if (g_endpoint.receiver) post("Callback_on_subscribe", ON_SUBSCRIBE_ID, mid, tagOf(m));
+}
+
+void on_unsubscribe_cb(::mosquitto* m, void*, int mid) {
+  std::lock_guard lock(g_lock);
+  if (g_endpoint.receiver) post("Callback_on_unsubscribe", ON_UNSUBSCRIBE_ID, mid, tagOf(m));
+}
+
+void on_log_cb(::mosquitto* m, void*, int level, const char* text) {
+  const QString line = QString::fromLocal8Bit(text ? text : "");
+  std::lock_guard lock(g_lock);
+  if (g_endpoint.receiver) post(nullptr, ON_LOG_ID, level, tagOf(m), nullptr, &line);
+}
+
+}  // namespace
+
+void attach(const Endpoint& endpoint) noexcept {
+  std::lock_guard lock(g_lock);
+  g_endpoint = endpoint;
+}
+
+void detach() noexcept {
+  std::lock_guard lock(g_lock);
+  g_endpoint = Endpoint{};
+  g_live = nullptr;
+  g_liveTag = 0;
+}
+
+void setLiveSession(::mosquitto* handle, std::uint64_t tag) noexcept {
+  std::lock_guard lock(g_lock);
+  g_live = handle;
+  g_liveTag = handle ? tag : 0;
+}
+
+void installCallbacks(::mosquitto* handle) noexcept {
+  mosquitto_connect_callback_set(handle, on_connect_cb);
+  mosquitto_disconnect_callback_set(handle, on_disconnect_cb);
+  mosquitto_publish_callback_set(handle, on_publish_cb);
+  mosquitto_message_callback_set(handle, on_message_cb);
+  mosquitto_subscribe_callback_set(handle, on_subscribe_cb);
+  mosquitto_unsubscribe_callback_set(handle, on_unsubscribe_cb);
+  mosquitto_log_callback_set(handle, on_log_cb);
+}
+
+}  // namespace bridge
+
+}  // namespace vuvedid

@@ -1,0 +1,104 @@
+#pragma once
+// The hand-over of libmosquitto's network events into the GUI thread. Each callback packs
+// its event into a heap record and posts it (first in, first out) to one receiver object;
+// the network thread never waits for the GUI thread. The receiver is reached through one
+// endpoint that is set and cleared under a lock, so no event can reach a window that is
+// gone.
+#include <QEvent>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+struct mosquitto;
+struct mosquitto_message;
+
+namespace vuvedid {
+
+enum T_mqtt_msg_id : std::uint8_t {
+  ON_CONNECT_ID = 0,
+  ON_DISCONNECT_ID = 1,
+  ON_PUBLISH_ID = 2,
+  ON_MESSAGE_ID = 3,
+  ON_SUBSCRIBE_ID = 4,
+  ON_UNSUBSCRIBE_ID = 5,
+  ON_LOG_ID = 6,
+};
+
+using T_mosquitto_message = ::mosquitto_message;
+
+// Releases a message copy: its topic and payload, then the block itself.
+struct MessageCopyDeleter {
+  void operator()(T_mosquitto_message* copy) const noexcept;
+};
+using MessageCopy = std::unique_ptr<T_mosquitto_message, MessageCopyDeleter>;
+
+// One network event. `session` tags the session that raised it (0 for a session that had
+// already been replaced when the event was raised).
+struct T_win_message {
+  QString description;
+  T_mqtt_msg_id id = ON_LOG_ID;
+  std::int32_t rc = 0;
+  MessageCopy mosquitto_message;  // only for ON_MESSAGE_ID
+  std::uint64_t session = 0;
+};
+
+// A received message decoded for the program.
+struct T_received_MQTT_msg {
+  std::int32_t mid = 0;
+  QString topic;
+  QString payload;
+  std::int32_t QoS = 0;
+  bool retain = false;
+};
+
+// The posted event carrying its record.
+class MqttEvent final : public QEvent {
+ public:
+  explicit MqttEvent(std::unique_ptr<T_win_message> record);
+  static QEvent::Type eventType();
+  std::unique_ptr<T_win_message> record;
+};
+
+// Lives in the GUI thread; runs the handler for each record in posting order. Records still
+// queued when it is destroyed are discarded with it.
+class EventReceiver final : public QObject {
+ public:
+  explicit EventReceiver(std::function<void(std::unique_ptr<T_win_message>)> handler)
+      : handler_(std::move(handler)) {}
+
+ protected:
+  void customEvent(QEvent* event) override;
+
+ private:
+  std::function<void(std::unique_ptr<T_win_message>)> handler_;
+};
+
+namespace bridge {
+
+// What the callbacks write directly, besides posting to the receiver.
+struct Endpoint {
+  QObject* receiver = nullptr;
+  std::atomic<bool>* connected = nullptr;
+  std::atomic<std::int32_t>* connectResult = nullptr;
+  std::atomic<std::int32_t>* disconnectResult = nullptr;
+};
+
+// From attach on the callbacks post to the endpoint; detach returns only when no callback
+// is inside a post any more, and from then on they post nothing.
+void attach(const Endpoint& endpoint) noexcept;
+void detach() noexcept;
+
+// The handle whose callbacks may write the flags, and the tag its events carry. Events of
+// any other handle carry tag 0 and leave the flags alone.
+void setLiveSession(::mosquitto* handle, std::uint64_t tag) noexcept;
+
+// Installs the seven callbacks: connect, disconnect, publish, message, subscribe,
+// unsubscribe, log.
+void installCallbacks(::mosquitto* handle) noexcept;
+
+}  // namespace bridge
+
+}  // namespace vuvedid
