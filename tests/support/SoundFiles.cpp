@@ -60,7 +60,8 @@ bool toneFile(const QString& path, double seconds, int rate, double freq, double
                           .arg(QFileInfo(path).suffix().toLower());
   const QString cached = cacheDir() + QLatin1Char('/') + key;
   if (!QFile::exists(cached)) {
-    const QString tmp = cached + QStringLiteral(".part%1").arg(QCoreApplication::applicationPid());
+    // The temporary name keeps the extension: makeTone picks the format from it.
+    const QString tmp = cacheDir() + QStringLiteral("/part%1-").arg(QCoreApplication::applicationPid()) + key;
     if (!makeTone(tmp, seconds, rate, freq, amplitude, vbrNoTag)) return false;
     QFile::rename(tmp, cached);  // another process may have won: either copy is good
     QFile::remove(tmp);
