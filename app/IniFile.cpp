@@ -224,8 +224,11 @@ void IniFile::writeValue(const QString& path, const QString& section, const QStr
   const QFileDevice::Permissions perms =
       exists ? info.permissions() : (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   out.setPermissions(perms);
-  if (out.write(data) != data.size()) {
+  // QSaveFile's commit does not see a write that failed while its buffer was flushed (a
+  // full disk, a size limit) and would put the cut-short file in place: flush here first.
+  if (out.write(data) != data.size() || !out.flush()) {
     out.cancelWriting();
+    out.commit();  // drops the temporary file
     unableToWrite(path);
   }
   if (!out.commit()) unableToWrite(path);
