@@ -14,6 +14,11 @@ int main(int argc, char** argv) {
   std::fprintf(f, "argc=%d\n", argc);
   for (int i = 0; i < argc; ++i) std::fprintf(f, "argv[%d]=%s\n", i, argv[i]);
   std::fprintf(f, "stdin_tty=%d sid_is_pid=%d\n", isatty(0), getsid(0) == getpid());
+  // The session and where stdin leads, for checks that a launch is detached from its parent.
+  char in[4096];
+  const ssize_t n = readlink("/proc/self/fd/0", in, sizeof in - 1);
+  in[n > 0 ? n : 0] = '\0';
+  std::fprintf(f, "sid=%d\nstdin=%s\n", static_cast<int>(getsid(0)), in);
   std::fclose(f);
   return 0;
 }
