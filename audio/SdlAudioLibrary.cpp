@@ -1,24 +1,544 @@
 #include "audio/SdlAudioLibrary.h"
 
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "audio/AudioDecoder.h"
+#include "audio/FrameRing.h"
+
 namespace vuvedid {
 
-struct SdlAudioLibrary::Impl {};
+namespace {
+
+// Decoded frames kept ahead of each stream: long enough to ride out a busy disk or a slow
+// decoder, short enough that a long file never sits in memory whole.
+constexpr std::size_t kRingFrames = 32768;  // about 0.74 s at 44.1 kHz
+// Decoded before a stream is handed out, so the first callback after play has sound.
+constexpr std::size_t kPrefillFrames = 8192;
+// The decoding thread tops a ring up once this much room is free, and decodes at most
+// kVisitFrames per visit so one stream cannot hold up the others.
+constexpr std::size_t kRefillFrames = 4096;
+constexpr std::size_t kVisitFrames = 16384;
+constexpr std::size_t kTmpFrames = 4096;
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+constexpr std::size_t kMaxPadFrames = 4 * kTmpFrames;
+constexpr int kDefaultBufferFrames = 1024;
+constexpr auto kIdleWait = std::chrono::milliseconds(10);
+
+std::int64_t nowNs() noexcept {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+int bufferFramesFromEnv() noexcept {
+  const char* v = std::getenv("VUVEDID_AUDIO_BUFFER");
+  if (!v || !*v) return kDefaultBufferFrames;
+  char* end = nullptr;
+  const long n = std::strtol(v, &end, 10);
+  if (*end != '\0' || n < 64 || n > 16384) return kDefaultBufferFrames;
+  return static_cast<int>(n);
+}
+
+bool traceFromEnv() noexcept {
+  const char* v = std::getenv("VUVEDID_AUDIO_TRACE");
+  return v && std::strcmp(v, "1") == 0;
+}
+
+class DeviceLock {
+ public:
+  explicit DeviceLock(SDL_AudioDeviceID dev) noexcept : dev_(dev) { SDL_LockAudioDevice(dev_); }
+  ~DeviceLock() { SDL_UnlockAudioDevice(dev_); }
+  DeviceLock(const DeviceLock&) = delete;
+  DeviceLock& operator=(const DeviceLock&) = delete;
+
+ private:
+  SDL_AudioDeviceID dev_;
+};
+
+struct Stream {
+  enum class State { Fresh, Playing, Paused, Stopped };
+
+  Stream(QString p, std::unique_ptr<AudioDecoder> d) : path(std::move(p)), dec(std::move(d)) {}
+  ~Stream() {
+    if (cvt) SDL_FreeAudioStream(cvt);
+  }
+
+  // Producer side (the decoding thread, or the GUI thread before the stream is shared or
+  // while it holds produceMutex with the mixer kept off the ring). Returns frames added.
+  std::size_t produce(std::size_t budget) noexcept {
+    std::size_t wrote = 0;
+    while (wrote < budget && !sourceDone.load(std::memory_order_relaxed)) {
+      const std::size_t space = ring.space();
+      if (space == 0) break;
+      if (cvt) {
+        if (decoderDone && outFrames >= targetFrames) {
+          sourceDone.store(true, std::memory_order_release);
+          break;
+        }
+        const int avail = SDL_AudioStreamAvailable(cvt);
+        if (avail >= static_cast<int>(kFrameBytes)) {
+          std::size_t n =
+              std::min({static_cast<std::size_t>(avail) / kFrameBytes, space, kTmpFrames});
+          if (decoderDone) n = std::min<std::size_t>(n, targetFrames - outFrames);
+          const int got = SDL_AudioStreamGet(cvt, tmp.get(), static_cast<int>(n * kFrameBytes));
+          if (got <= 0) {
+            sourceDone.store(true, std::memory_order_release);
+            break;
+          }
+          outFrames += static_cast<std::size_t>(got) / kFrameBytes;
+          wrote += ring.write(tmp.get(), static_cast<std::size_t>(got) / kFrameBytes);
+          continue;
+        }
+        if (decoderDone) {
+          // SDL's resampler keeps its last few hundred frames back even when flushed:
+          // push silence after the end until the exact converted length has come out.
+          if (padFrames >= kMaxPadFrames) {
+            sourceDone.store(true, std::memory_order_release);
+            break;
+          }
+          std::memset(tmp.get(), 0, kTmpFrames * kFrameBytes);
+          SDL_AudioStreamPut(cvt, tmp.get(), static_cast<int>(kTmpFrames * kFrameBytes));
+          padFrames += kTmpFrames;
+          continue;
+        }
+        const std::size_t got = dec->readStereo(tmp.get(), kTmpFrames);
+        if (got == 0 ||
+            SDL_AudioStreamPut(cvt, tmp.get(), static_cast<int>(got * kFrameBytes)) != 0) {
+          decoderDone = true;
+          const auto rate = static_cast<std::uint64_t>(dec->rate());
+          targetFrames = static_cast<std::size_t>((inFrames * outRate + rate / 2) / rate);
+          continue;
+        }
+        inFrames += got;
+      } else {
+        const std::size_t got = dec->readStereo(tmp.get(), std::min(space, kTmpFrames));
+        if (got == 0) {
+          sourceDone.store(true, std::memory_order_release);
+          break;
+        }
+        wrote += ring.write(tmp.get(), got);
+      }
+    }
+    return wrote;
+  }
+
+  // Back to the first frame; produceMutex held and the mixer off this ring.
+  bool restartDecoding() noexcept {
+    ring.reset();
+    decoderDone = false;
+    inFrames = outFrames = targetFrames = padFrames = 0;
+    sourceDone.store(false, std::memory_order_release);
+    if (cvt) SDL_AudioStreamClear(cvt);
+    return dec->rewind();
+  }
+
+  HSTREAM id = 0;
+  const QString path;
+  std::unique_ptr<AudioDecoder> dec;
+  SDL_AudioStream* cvt = nullptr;  // null when the file already has the output rate
+  std::unique_ptr<float[]> tmp;
+  FrameRing ring{kRingFrames};
+  std::mutex produceMutex;
+  // Producer only: the resampler's bookkeeping for an exact converted length.
+  bool decoderDone = false;
+  std::uint64_t outRate = 44100;
+  std::uint64_t inFrames = 0;
+  std::size_t outFrames = 0;
+  std::size_t targetFrames = 0;
+  std::size_t padFrames = 0;
+  std::atomic<bool> sourceDone{false};  // every frame of the file is in the ring
+  std::atomic<bool> freed{false};
+
+  // The mixer's view: `mixing` is written by the GUI thread under the device lock and read
+  // by the callback (which runs under it); the flags below are set by the callback.
+  bool mixing = false;
+  std::atomic<float> volume{1.0f};
+  std::atomic<bool> ended{false};
+  std::atomic<bool> stalled{false};
+  std::atomic<std::int64_t> playNs{0};
+  std::atomic<std::int64_t> firstSoundNs{0};
+
+  State state = State::Fresh;  // GUI thread only
+};
+
+}  // namespace
+
+struct SdlAudioLibrary::Impl {
+  SDL_AudioDeviceID dev = 0;
+  int freq = 44100;
+  int bufferFrames = 0;
+  bool trace = false;
+  bool outputStopped = false;
+
+  std::unordered_map<HSTREAM, std::shared_ptr<Stream>> streams;  // GUI thread only
+  std::vector<Stream*> mix;                                      // under the device lock
+  HSTREAM nextId = 1;
+
+  std::thread worker;
+  std::mutex workMutex;
+  std::condition_variable workCv;
+  bool quit = false;                          // under workMutex
+  bool wake = false;                          // under workMutex
+  std::vector<std::shared_ptr<Stream>> work;  // under workMutex
+
+  Stream* find(HSTREAM h) const noexcept {
+    if (h == 0) return nullptr;
+    const auto it = streams.find(h);
+    return it == streams.end() ? nullptr : it->second.get();
+  }
+
+  HSTREAM allocateId() noexcept {
+    // Ids only grow (skipping 0 on wrap-around), so a freed handle stays dead for a
+    // long time instead of naming somebody else's new stream.
+    for (;;) {
+      const HSTREAM id = nextId++;
+      if (nextId == 0) nextId = 1;
+      if (id != 0 && streams.find(id) == streams.end()) return id;
+    }
+  }
+
+  void notifyWorker() noexcept {
+    {
+      std::lock_guard<std::mutex> lk(workMutex);
+      wake = true;
+    }
+    workCv.notify_one();
+  }
+
+  void workerLoop() noexcept {
+    std::vector<std::shared_ptr<Stream>> local;
+    std::unique_lock<std::mutex> lk(workMutex);
+    while (!quit) {
+      try {
+        local = work;
+      } catch (...) {
+        local.clear();
+      }
+      wake = false;
+      lk.unlock();
+      bool busy = false;
+      for (const auto& s : local) {
+        if (s->freed.load(std::memory_order_relaxed) ||
+            s->sourceDone.load(std::memory_order_acquire) || s->ring.space() < kRefillFrames)
+          continue;
+        std::lock_guard<std::mutex> pl(s->produceMutex);
+        if (s->produce(kVisitFrames) > 0) busy = true;
+      }
+      local.clear();  // a freed stream is destroyed here, outside every lock
+      lk.lock();
+      if (!busy && !quit && !wake) workCv.wait_for(lk, kIdleWait);
+    }
+  }
+
+  static void SDLCALL mixCallback(void* userdata, Uint8* bytes, int len) noexcept {
+    auto& im = *static_cast<Impl*>(userdata);
+    float* out = reinterpret_cast<float*>(bytes);
+    const std::size_t frames = static_cast<std::size_t>(len) / (2 * sizeof(float));
+    std::memset(bytes, 0, static_cast<std::size_t>(len));
+    const std::int64_t t0 = im.trace ? nowNs() : 0;
+    for (Stream* s : im.mix) {
+      if (!s->mixing || s->ended.load(std::memory_order_relaxed)) continue;
+      const float vol = s->volume.load(std::memory_order_relaxed);
+      bool watch = im.trace && s->firstSoundNs.load(std::memory_order_relaxed) == 0;
+      const std::size_t got = s->ring.consume(frames, [&](const float* p, std::size_t n,
+                                                          std::size_t at) noexcept {
+        float* o = out + at * 2;
+        for (std::size_t i = 0; i < n * 2; ++i) o[i] += vol * p[i];
+        if (watch) {
+          for (std::size_t i = 0; i < n * 2; ++i) {
+            if (vol * p[i] != 0.0f) {
+              const auto frame = static_cast<std::int64_t>(at + i / 2);
+              s->firstSoundNs.store(t0 + frame * 1000000000 / im.freq, std::memory_order_relaxed);
+              watch = false;
+              break;
+            }
+          }
+        }
+      });
+      if (got < frames) {
+        if (s->sourceDone.load(std::memory_order_acquire) && s->ring.available() == 0)
+          s->ended.store(true, std::memory_order_relaxed);
+        else
+          s->stalled.store(true, std::memory_order_relaxed);
+      } else if (s->stalled.load(std::memory_order_relaxed)) {
+        s->stalled.store(false, std::memory_order_relaxed);
+      }
+    }
+    for (std::size_t i = 0; i < frames * 2; ++i) {
+      const float v = out[i];
+      out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : (v == v ? v : 0.0f));
+    }
+  }
+
+  void stopWorker() noexcept {
+    if (!worker.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lk(workMutex);
+      quit = true;
+    }
+    workCv.notify_one();
+    worker.join();
+  }
+};
 
 SdlAudioLibrary::SdlAudioLibrary() : impl_(std::make_unique<Impl>()) {}
-SdlAudioLibrary::~SdlAudioLibrary() = default;
+
+SdlAudioLibrary::~SdlAudioLibrary() { Free(); }
+
 std::uint32_t SdlAudioLibrary::GetVersion() noexcept { return kAudioInterfaceVersion; }
-bool SdlAudioLibrary::Init(int, int) noexcept { return true; }
-HSTREAM SdlAudioLibrary::StreamCreateFile(const QString&) noexcept { return 0; }
-bool SdlAudioLibrary::ChannelPlay(HSTREAM, bool) noexcept { return false; }
-bool SdlAudioLibrary::ChannelPause(HSTREAM) noexcept { return false; }
-bool SdlAudioLibrary::ChannelStop(HSTREAM) noexcept { return false; }
-bool SdlAudioLibrary::StreamFree(HSTREAM) noexcept { return false; }
-bool SdlAudioLibrary::ChannelSetVolume(HSTREAM, float) noexcept { return false; }
-std::uint64_t SdlAudioLibrary::ChannelGetLength(HSTREAM) noexcept { return ~std::uint64_t{0}; }
-double SdlAudioLibrary::ChannelBytes2Seconds(HSTREAM, std::uint64_t) noexcept { return -1; }
-int SdlAudioLibrary::ChannelIsActive(HSTREAM) noexcept { return ACTIVE_STOPPED; }
-QString SdlAudioLibrary::ChannelGetFileName(HSTREAM) noexcept { return {}; }
-bool SdlAudioLibrary::Stop() noexcept { return true; }
-bool SdlAudioLibrary::Free() noexcept { return true; }
+
+bool SdlAudioLibrary::Init(int device, int freq) noexcept {
+  Impl& im = *impl_;
+  if (im.dev != 0) return true;  // already open: the output is ready
+  if (freq <= 0 || freq > 384000 || (device != -1 && device < 1)) return false;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  const char* name = nullptr;  // -1: the default output
+  if (device >= 1) {
+    name = SDL_GetAudioDeviceName(device - 1, 0);
+    if (!name) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return false;
+    }
+  }
+  im.freq = freq;
+  im.trace = traceFromEnv();
+  im.outputStopped = false;
+  SDL_AudioSpec want{};
+  want.freq = freq;
+  want.format = AUDIO_F32SYS;
+  want.channels = 2;
+  want.samples = static_cast<Uint16>(bufferFramesFromEnv());
+  want.callback = &Impl::mixCallback;
+  want.userdata = &im;
+  SDL_AudioSpec have{};
+  // No allowed changes: SDL converts for the hardware, the mixer always sees this format.
+  const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+  if (dev == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  try {
+    im.mix.reserve(64);
+    im.quit = false;
+    im.worker = std::thread([&im] { im.workerLoop(); });
+  } catch (...) {
+    SDL_CloseAudioDevice(dev);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  im.dev = dev;
+  im.bufferFrames = have.samples;
+  SDL_PauseAudioDevice(dev, 0);
+  return true;
+}
+
+HSTREAM SdlAudioLibrary::StreamCreateFile(const QString& path) noexcept {
+  Impl& im = *impl_;
+  if (im.dev == 0) return 0;
+  try {
+    auto dec = AudioDecoder::open(path);
+    if (!dec) return 0;
+    const int rate = dec->rate();
+    auto s = std::make_shared<Stream>(path, std::move(dec));
+    s->tmp = std::make_unique<float[]>(kTmpFrames * 2);
+    s->outRate = static_cast<std::uint64_t>(im.freq);
+    if (rate != im.freq) {
+      s->cvt = SDL_NewAudioStream(AUDIO_F32SYS, 2, rate, AUDIO_F32SYS, 2, im.freq);
+      if (!s->cvt) return 0;
+    }
+    // Not shared with anybody yet: decode the first block here, which also proves that
+    // the file yields sound.
+    s->produce(kPrefillFrames);
+    if (s->ring.available() == 0) return 0;
+    s->id = im.allocateId();
+    im.streams.emplace(s->id, s);
+    {
+      DeviceLock dl(im.dev);
+      im.mix.push_back(s.get());
+    }
+    {
+      std::lock_guard<std::mutex> lk(im.workMutex);
+      im.work.push_back(s);
+      im.wake = true;
+    }
+    im.workCv.notify_one();
+    return s->id;
+  } catch (...) {
+    return 0;
+  }
+}
+
+bool SdlAudioLibrary::ChannelPlay(HSTREAM h, bool restart) noexcept {
+  Impl& im = *impl_;
+  Stream* s = im.find(h);
+  if (!s) return false;
+  try {
+    const bool rewind = restart || s->ended.load(std::memory_order_relaxed);
+    if (s->state != Stream::State::Playing || rewind) {
+      if (rewind) {
+        std::lock_guard<std::mutex> pl(s->produceMutex);
+        {
+          DeviceLock dl(im.dev);
+          s->mixing = false;
+        }
+        s->ended.store(false, std::memory_order_relaxed);
+        s->stalled.store(false, std::memory_order_relaxed);
+        if (!s->restartDecoding()) {
+          s->state = Stream::State::Stopped;
+          return false;
+        }
+        s->produce(kPrefillFrames);
+      }
+      s->firstSoundNs.store(0, std::memory_order_relaxed);
+      s->playNs.store(im.trace ? nowNs() : 0, std::memory_order_relaxed);
+      {
+        DeviceLock dl(im.dev);
+        s->mixing = true;
+      }
+      s->state = Stream::State::Playing;
+      im.notifyWorker();
+    }
+    if (im.outputStopped) {
+      SDL_PauseAudioDevice(im.dev, 0);
+      im.outputStopped = false;
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool SdlAudioLibrary::ChannelPause(HSTREAM h) noexcept {
+  Impl& im = *impl_;
+  Stream* s = im.find(h);
+  if (!s || s->state != Stream::State::Playing || s->ended.load(std::memory_order_relaxed))
+    return false;
+  DeviceLock dl(im.dev);
+  s->mixing = false;
+  s->state = Stream::State::Paused;
+  return true;
+}
+
+bool SdlAudioLibrary::ChannelStop(HSTREAM h) noexcept {
+  Impl& im = *impl_;
+  Stream* s = im.find(h);
+  if (!s) return false;
+  DeviceLock dl(im.dev);
+  s->mixing = false;
+  s->state = Stream::State::Stopped;
+  return true;
+}
+
+bool SdlAudioLibrary::StreamFree(HSTREAM h) noexcept {
+  Impl& im = *impl_;
+  const auto it = h == 0 ? im.streams.end() : im.streams.find(h);
+  if (it == im.streams.end()) return false;
+  std::shared_ptr<Stream> s = std::move(it->second);
+  im.streams.erase(it);
+  {
+    DeviceLock dl(im.dev);
+    s->mixing = false;
+    im.mix.erase(std::remove(im.mix.begin(), im.mix.end(), s.get()), im.mix.end());
+  }
+  s->freed.store(true, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> lk(im.workMutex);
+    im.work.erase(std::remove(im.work.begin(), im.work.end(), s), im.work.end());
+  }
+  return true;  // the last reference (here or on the decoding thread) releases the file
+}
+
+bool SdlAudioLibrary::ChannelSetVolume(HSTREAM h, float volume) noexcept {
+  Stream* s = impl_->find(h);
+  if (!s || !std::isfinite(volume)) return false;
+  s->volume.store(std::max(volume, 0.0f), std::memory_order_relaxed);
+  return true;
+}
+
+std::uint64_t SdlAudioLibrary::ChannelGetLength(HSTREAM h) noexcept {
+  const Stream* s = impl_->find(h);
+  if (!s) return ~std::uint64_t{0};
+  return static_cast<std::uint64_t>(s->dec->frames()) *
+         static_cast<std::uint64_t>(s->dec->channels()) * 2u;
+}
+
+double SdlAudioLibrary::ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noexcept {
+  const Stream* s = impl_->find(h);
+  if (!s) return -1;
+  return static_cast<double>(bytes) /
+         (static_cast<double>(s->dec->rate()) * s->dec->channels() * 2.0);
+}
+
+int SdlAudioLibrary::ChannelIsActive(HSTREAM h) noexcept {
+  const Stream* s = impl_->find(h);
+  if (!s) return ACTIVE_STOPPED;
+  switch (s->state) {
+    case Stream::State::Paused:
+      return ACTIVE_PAUSED;
+    case Stream::State::Playing:
+      if (s->ended.load(std::memory_order_relaxed)) return ACTIVE_STOPPED;
+      return s->stalled.load(std::memory_order_relaxed) ? ACTIVE_STALLED : ACTIVE_PLAYING;
+    default:
+      return ACTIVE_STOPPED;
+  }
+}
+
+QString SdlAudioLibrary::ChannelGetFileName(HSTREAM h) noexcept {
+  const Stream* s = impl_->find(h);
+  return s ? s->path : QString();
+}
+
+bool SdlAudioLibrary::Stop() noexcept {
+  Impl& im = *impl_;
+  if (im.dev == 0) return false;
+  SDL_PauseAudioDevice(im.dev, 1);
+  im.outputStopped = true;
+  DeviceLock dl(im.dev);
+  for (auto& [id, s] : im.streams) {
+    s->mixing = false;
+    if (s->state == Stream::State::Playing) s->state = Stream::State::Stopped;
+  }
+  return true;
+}
+
+bool SdlAudioLibrary::Free() noexcept {
+  Impl& im = *impl_;
+  if (im.dev == 0) return false;
+  SDL_CloseAudioDevice(im.dev);  // the callback has run for the last time
+  im.dev = 0;
+  im.stopWorker();
+  im.mix.clear();
+  im.work.clear();
+  im.streams.clear();
+  im.bufferFrames = 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return true;
+}
+
+int SdlAudioLibrary::bufferFrames() const noexcept { return impl_->bufferFrames; }
+
+bool SdlAudioLibrary::traceEnabled() const noexcept { return impl_->trace; }
+
+std::int64_t SdlAudioLibrary::playCalledNs(HSTREAM h) const noexcept {
+  const Stream* s = impl_->find(h);
+  return s ? s->playNs.load(std::memory_order_relaxed) : 0;
+}
+
+std::int64_t SdlAudioLibrary::firstSoundNs(HSTREAM h) const noexcept {
+  const Stream* s = impl_->find(h);
+  return s ? s->firstSoundNs.load(std::memory_order_relaxed) : 0;
+}
 
 }  // namespace vuvedid
