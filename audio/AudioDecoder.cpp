@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -96,7 +97,27 @@ class ByteSource {
     return pos_;
   }
 
+  // An ID3v2 tag or an MPEG frame sync at the start: straight to the MPEG decoder (also
+  // spares libsndfile's own, noisier probe of MPEG files).
+  bool looksLikeMpeg() noexcept {
+    const auto head = start();
+    return startsWithId3() || (head[0] == 0xFF && (head[1] & 0xE0) == 0xE0);
+  }
+  bool startsWithId3() noexcept {
+    const auto head = start();
+    return head[0] == 'I' && head[1] == 'D' && head[2] == '3';
+  }
+
   off_t tell() const noexcept { return pos_; }
+
+  std::array<unsigned char, 3> start() noexcept {
+    std::array<unsigned char, 3> head{};
+    const off_t at = pos_;
+    pos_ = 0;
+    read(head.data(), head.size());
+    pos_ = at;
+    return head;
+  }
   off_t size() const noexcept { return size_; }
 
  private:
@@ -281,20 +302,40 @@ class SndfileDecoder final : public AudioDecoder {
 
 }  // namespace
 
+namespace {
+
+std::unique_ptr<AudioDecoder> openWithSndfile(std::unique_ptr<ByteSource>& src,
+                                              bool& isMpeg) noexcept {
+  auto sf = std::unique_ptr<SndfileDecoder>(new (std::nothrow) SndfileDecoder);
+  if (sf && sf->init(src, isMpeg)) return sf;
+  return nullptr;
+}
+
+std::unique_ptr<AudioDecoder> openWithMpg123(std::unique_ptr<ByteSource> src) noexcept {
+  auto mp = std::unique_ptr<Mpg123Decoder>(new (std::nothrow) Mpg123Decoder);
+  if (mp && mp->init(std::move(src))) return mp;
+  return nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<AudioDecoder> AudioDecoder::open(const QString& path) noexcept {
   auto src = ByteSource::open(path);
   if (!src) return nullptr;
   bool isMpeg = false;
-  {
-    auto sf = std::unique_ptr<SndfileDecoder>(new (std::nothrow) SndfileDecoder);
-    if (!sf) return nullptr;
-    if (sf->init(src, isMpeg)) return sf;
-    if (!src) return nullptr;  // recognised by libsndfile, but unusable
+  if (src->looksLikeMpeg()) {
+    const bool tagged = src->startsWithId3();
+    if (auto mp = openWithMpg123(std::move(src))) return mp;
+    // A tag in front of some other container: let libsndfile have a look after all.
+    if (!tagged) return nullptr;
+    src = ByteSource::open(path);
+    if (!src) return nullptr;
+    return openWithSndfile(src, isMpeg);
   }
-  // Not a container libsndfile knows (or MPEG audio): try it as an MPEG stream.
-  auto mp = std::unique_ptr<Mpg123Decoder>(new (std::nothrow) Mpg123Decoder);
-  if (!mp || !mp->init(std::move(src))) return nullptr;
-  return mp;
+  if (auto sf = openWithSndfile(src, isMpeg)) return sf;
+  // Not a container libsndfile knows (or MPEG audio after all): try it as an MPEG stream.
+  if (!src) return nullptr;  // recognised by libsndfile, but unusable
+  return openWithMpg123(std::move(src));
 }
 
 }  // namespace vuvedid

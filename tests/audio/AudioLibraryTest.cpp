@@ -186,6 +186,9 @@ TEST_F(AudioLibraryTest, FreeReleasesEverythingAndInitStartsAgain) {
   ASSERT_TRUE(lib.ChannelPlay(h, false));
   EXPECT_TRUE(lib.Stop());
   EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_STOPPED) << "output stopped: every channel silent";
+  // Playing again starts the output again: the stream comes to its end.
+  EXPECT_TRUE(lib.ChannelPlay(h, false));
+  EXPECT_TRUE(waitUntil([&] { return lib.ChannelIsActive(h) == ACTIVE_STOPPED; }, 3s));
   EXPECT_TRUE(lib.Free());
 
   EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_STOPPED);
