@@ -1,5 +1,7 @@
 #include "app/Logs.h"
 
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
@@ -98,8 +100,15 @@ void Logs::save(const QPlainTextEdit& box) {
 
   const QByteArray data = savedText(box).toLocal8Bit();
   QFile file(path);
+  const auto cannotCreate = [&](const QString& why) {
+    return FileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, why));
+  };
+  // Opening a FIFO for writing waits for a reader: the program would hang in the save.
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode))
+    throw cannotCreate(QStringLiteral("Not a regular file"));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-    throw FileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    throw cannotCreate(file.errorString());
   if (file.write(data) != data.size() || !file.flush())
     throw FileError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }

@@ -1,6 +1,7 @@
 // The two logs of the debug tab: line shapes and stamps, the enable boxes, the line bound,
 // and saving through the shared save dialog.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -151,6 +152,11 @@ TEST(Logs, SavingTheProtocolLog) {
        QString("play:room1 12.09.23 14:05:07\r\nnote: Зал 2\r\n").toUtf8(), ""},
       {"a folder at that path", [](FormFixture& f) { QDir().mkpath(f.path("taken.txt")); },
        "taken.txt", "", "", "Cannot create file \""},
+      {"a FIFO at that path",
+       [](FormFixture& f) {
+         ASSERT_EQ(::mkfifo(QFile::encodeName(f.path("pipe.txt")).constData(), 0600), 0);
+       },
+       "pipe.txt", "", "", "Cannot create file \""},
       {"a path under a regular file", [](FormFixture& f) { writeBytes(f.path("plain"), "x"); },
        "plain/log.txt", "", "", "Cannot create file \""},
   };
