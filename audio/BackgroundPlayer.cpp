@@ -73,7 +73,6 @@ BackgroundPlayer::Outcome BackgroundPlayer::play(bool fromTick) {
   }
   audio_.ChannelSetVolume(fone_chan, static_cast<float>(defaultVolume()) / 100.0f);
   fone_state = 1;
-  missing_box_shown_ = false;
   failed_in_row_ = 0;
   return Outcome::Played;
 }

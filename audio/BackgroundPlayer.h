@@ -50,8 +50,9 @@ class BackgroundPlayer {
 
   TForm_player& form_;
   IAudioLibrary& audio_;
-  // A playlist of missing files must not stack one modal box per tick: the tick shows the
-  // box once per playlist (again after a rebuild or after a track played).
+  // Missing playlist files must not stack modal boxes on an unattended machine (one per
+  // tick, or one per round of a room with a missing file): the tick shows the box once per
+  // playlist build and only logs the rest.
   bool missing_box_shown_ = false;
   // Entries in a row the tick could not start; a whole round of them stops the tick
   // instead of retrying (and logging) every second for as long as nobody looks.

@@ -426,5 +426,25 @@ TEST_F(BackgroundTest, PlaylistOfMissingFilesShowsOneBoxAndStops) {
   EXPECT_FALSE(form.Timer_playfone->enabled());
 }
 
+TEST_F(BackgroundTest, MissingEntryAmongGoodOnesShowsItsBoxOncePerPlaylistBuild) {
+  const QString dir =
+      room(QStringLiteral("hall"), {QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}, 2.0);
+  for (int build = 1; build <= 2; ++build) {
+    SCOPED_TRACE(build);
+    EXPECT_TRUE(toneFile(dir + QStringLiteral("/b.mp3"), 2.0));
+    playRoom(QStringLiteral("hall"));
+    QFile::remove(dir + QStringLiteral("/b.mp3"));
+    for (int round = 0; round < 3; ++round) {
+      form.Timer_playfoneTimer();  // a.mp3 plays
+      EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
+      next();
+      form.Timer_playfoneTimer();  // b.mp3 is gone
+    }
+    EXPECT_EQ(f.boxes.boxes.size(), std::size_t(build));
+    EXPECT_TRUE(form.Timer_playfone->enabled());  // the room still plays what it has
+  }
+  EXPECT_EQ(protocol().count(QStringLiteral("Файл не существует ") + kStamp), 6);
+}
+
 }  // namespace
 }  // namespace vuvedid::test
