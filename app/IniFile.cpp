@@ -206,7 +206,9 @@ void IniFile::writeValue(const QString& path, const QString& section, const QStr
   const bool exists = info.exists();
   if (exists) {
     // A file we cannot read whole must not be replaced by one holding a single key.
-    if (!info.isFile()) unableToWrite(path);
+    // Nor is a file the user made read-only replaced behind his back (the rename of an
+    // atomic save would need only the folder's permission).
+    if (!info.isFile() || !info.isWritable()) unableToWrite(path);
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) unableToWrite(path);
     old = in.readAll();

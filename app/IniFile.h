@@ -51,7 +51,7 @@ class IniFile {
   // Reads path afresh, sets one value and saves atomically: a new file is created readable
   // by its owner only (it holds the broker password), an existing one keeps its
   // permissions. Throws FileError "Unable to write to <full path>" when the file cannot be
-  // read back whole or cannot be saved; the file is then left as it was.
+  // read back whole, is read-only or cannot be saved; the file is then left as it was.
   static void writeValue(const QString& path, const QString& section, const QString& key,
                          const QString& value);
 
