@@ -18,11 +18,20 @@ inline QStringList lines(const QPlainTextEdit* log) {
 }
 
 struct MqttSession {
-  explicit MqttSession(BrokerOptions brokerOptions = {}, FormOptions formOptions = {})
-      : broker(brokerOptions), f(std::move(formOptions)), form(f.form()), mqtt(*form.mqtt) {
+  // formSetup may fill the window's options once the broker's port is known.
+  explicit MqttSession(BrokerOptions brokerOptions = {},
+                       std::function<void(FormOptions&, const Broker&)> formSetup = {})
+      : broker(brokerOptions), f(options(broker, formSetup)), form(f.form()), mqtt(*form.mqtt) {
     form.eIP->setText(QStringLiteral("127.0.0.1"));
     form.eport->setText(QString::number(broker.port()));
     form.eLogin->setText(QStringLiteral("room1"));
+  }
+
+  static FormOptions options(const Broker& broker,
+                             const std::function<void(FormOptions&, const Broker&)>& setup) {
+    FormOptions o;
+    if (setup) setup(o, broker);
+    return o;
   }
 
   // Presses a button the way an event does: the silent abort ends only that press.
@@ -62,6 +71,12 @@ struct MqttSession {
 };
 
 // The stamp the fixed clock gives a received message's protocol line.
+// Settings that point the program at the broker as client login, on topic "recive".
+inline QByteArray settingsFor(const Broker& broker, const QString& login) {
+  return "[MQTT]\nip=127.0.0.1\nlogin=" + login.toUtf8() +
+         "\nport=" + QByteArray::number(broker.port()) + "\ntopic=recive\n";
+}
+
 inline QString monthFirst(const QString& payload) {
   return payload + QStringLiteral(" 12.09.23 14:05:07");
 }

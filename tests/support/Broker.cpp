@@ -153,8 +153,9 @@ Subscriber::Subscriber(const Broker& broker, const QString& topic, int qos) {
   process_->start(QStringLiteral("mosquitto_sub"),
                   {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
                    QString::number(broker.port()), QStringLiteral("-i"), id, QStringLiteral("-q"),
-                   QString::number(qos), QStringLiteral("-t"), topic, QStringLiteral("-F"),
-                   QStringLiteral("%t|%q|%r|%l|%p\\n")});
+                   QString::number(qos), QStringLiteral("-V"), QStringLiteral("mqttv5"),
+                   QStringLiteral("--retain-as-published"), QStringLiteral("-t"), topic,
+                   QStringLiteral("-F"), QStringLiteral("%t|%q|%r|%l|%p\\n")});
   process_->waitForStarted(5000);
   // Ready once the broker has answered its subscription.
   broker.waitForLog(QStringLiteral("Sending SUBACK to ") + id);
@@ -169,6 +170,7 @@ QStringList Subscriber::messages() {
   buffer_ += process_->readAllStandardOutput();
   QStringList out = QString::fromUtf8(buffer_).split(QLatin1Char('\n'));
   out.removeLast();  // the unfinished rest after the last line feed
+  out.removeAll(QString());
   return out;
 }
 

@@ -52,7 +52,8 @@ int freeLocalPort();
 // stdinData; returns its exit code.
 int mosquittoPub(const Broker& broker, const QStringList& args, const QByteArray& stdinData = {});
 
-// A mosquitto_sub on one topic that prints "topic|qos|retain|length|payload" per message.
+// A mosquitto_sub on one topic that prints "topic|qos|retain|length|payload" per message,
+// with the retain flag as the publisher set it.
 class Subscriber {
  public:
   Subscriber(const Broker& broker, const QString& topic, int qos = 2);
