@@ -400,11 +400,16 @@ void TForm_player::JvTrayIcon1Click() {
 
 void TForm_player::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  // Minimizing hides the program to the tray; the tray icon brings it back.
+  // Minimizing hides the program to the tray; the tray icon brings it back. Without a
+  // tray to click (no notification area, or the icon not shown) a hidden window could
+  // never return, so it then stays an ordinary minimized window.
+  auto trayCanRestore = [this] {
+    return QSystemTrayIcon::isSystemTrayAvailable() && JvTrayIcon1->isVisible();
+  };
   if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-      JvTrayIcon1->isVisible()) {
-    QTimer::singleShot(0, this, [this] {
-      if (windowState() & Qt::WindowMinimized) hide();
+      trayCanRestore()) {
+    QTimer::singleShot(0, this, [this, trayCanRestore] {
+      if ((windowState() & Qt::WindowMinimized) && trayCanRestore()) hide();
     });
   }
 }
