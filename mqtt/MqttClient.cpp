@@ -59,6 +59,9 @@ void MqttClient::btnConnectClick() {
 
 void MqttClient::act_ConnectExecute() {
   ReadClientIdentity();
+  // A working connection is kept: only one that Disconnect has already been asked to end
+  // (the reconnect presses Disconnect and Connect back to back) is replaced.
+  if (f_connected && !disconnect_requested_) throw SilentAbort();
   CreateMosqSession();
   if (f_connected) throw SilentAbort();
   ReadConnectParams();
@@ -115,6 +118,7 @@ void MqttClient::CreateMosqSession() {
     throw SilentAbort();
   }
   session_tag_ = ++last_tag_;
+  disconnect_requested_ = false;
   bridge::setLiveSession(f_mosq, session_tag_);
   bridge::installCallbacks(f_mosq);
   f_session_started = true;
@@ -156,6 +160,7 @@ void MqttClient::ReadConnectParams() {
 
 void MqttClient::act_DisconnectExecute() {
   if (!f_mosq || !f_connected) return;
+  disconnect_requested_ = true;
   setBusy();
   int rc = mosquitto_disconnect(f_mosq);
   if (rc != 0) form_.AddSysLog(QStringLiteral("mosquitto_disconnect = %1").arg(rc));

@@ -114,6 +114,8 @@ class MqttClient {
   // Tag of the session a reconnect started: once the broker accepts it, the command topic
   // is subscribed again.
   std::uint64_t resubscribe_tag_ = 0;
+  // Disconnect has been asked of the current session.
+  bool disconnect_requested_ = false;
   bool busy_ = false;
 };
 

@@ -167,3 +167,16 @@ TEST(Connect, UserDisconnectEndsTheSessionCleanlyAndNextConnectReplacesTheHandle
   EXPECT_EQ(s.mqtt.user_disconnect, 0);
   EXPECT_EQ(s.broker.logLines(QStringLiteral("New client connected")).size(), 2);
 }
+
+TEST(Connect, ConnectWhileConnectedKeepsTheWorkingSession) {
+  MqttSession s;
+  ASSERT_TRUE(s.connect());
+  const std::uint64_t tag = s.mqtt.sessionTag();
+  s.press(&TForm_player::btnConnectClick);  // a click from code runs even a disabled button
+  spin(200);
+  EXPECT_EQ(s.mqtt.sessionTag(), tag);
+  EXPECT_TRUE(s.mqtt.f_connected);
+  EXPECT_TRUE(s.f.boxes.boxes.empty());
+  EXPECT_EQ(s.broker.logLines(QStringLiteral(" as room1 ")).size(), 1);
+  EXPECT_FALSE(s.broker.log().contains(QStringLiteral("Client room1 disconnected")));
+}
