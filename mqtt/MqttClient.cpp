@@ -34,8 +34,7 @@ std::vector<::mosquitto*>& abandoned() {
 MqttClient::MqttClient(TForm_player& form) : form_(form) {
   receiver_ = std::make_unique<EventReceiver>([this](std::unique_ptr<T_win_message> message) {
     // Each event is an entry point of its own: a failing command ends only its own handling.
-    auto* m = message.release();
-    form_.guarded([this, m] { OnMqttEvent(std::unique_ptr<T_win_message>(m)); });
+    form_.guarded([&] { OnMqttEvent(std::move(message)); });
   });
   bridge::attach({receiver_.get(), &f_connected, &f_connect_result, &f_disconnect_result});
 }

@@ -143,7 +143,13 @@ TEST(Connect, PasswordBrokerAcceptsTheAccountAndRefusesOthersWithoutABox) {
 
 TEST(Connect, UserDisconnectEndsTheSessionCleanlyAndNextConnectReplacesTheHandle) {
   MqttSession s;
-  ASSERT_TRUE(s.connect());
+  s.press(&TForm_player::btnConnectClick);
+  // Busy until the broker's answer has been handled.
+  ASSERT_TRUE(QApplication::overrideCursor());
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  ASSERT_TRUE(waitFor([&] { return s.mqtt.f_connected.load(); }, 3000));
+  spin(50);
+  EXPECT_FALSE(QApplication::overrideCursor());
   ::mosquitto* first = s.mqtt.f_mosq;
   s.press(&TForm_player::btnDisconnectClick);
   EXPECT_EQ(s.mqtt.user_disconnect, 1);

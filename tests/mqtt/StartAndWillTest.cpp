@@ -42,9 +42,9 @@ TEST(UnattendedStart, ConnectsAfterASecondAndSubscribesASecondLater) {
   const qint64 connectedAt = clock.elapsed();
   ASSERT_TRUE(s.broker.waitForLog(QStringLiteral("Received SUBSCRIBE from room1"), 5000));
   const qint64 subscribedAt = clock.elapsed();
-  // Timer periods of a second each, with room for a busy machine.
+  // A second to the connect and another to the subscribe; a busy machine only adds to them.
   EXPECT_GE(connectedAt, 800);
-  EXPECT_GE(subscribedAt - connectedAt, 700);
+  EXPECT_GE(subscribedAt, 1700);
   EXPECT_FALSE(s.form.Timer_start1->enabled());
   EXPECT_FALSE(s.form.Timer_start2->enabled());
   ASSERT_TRUE(s.broker.waitForLog(QStringLiteral("Sending SUBACK to room1")));
