@@ -303,6 +303,10 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
   Impl& im = *impl_;
   if (im.dev != 0) return true;  // already open: the output is ready
   if (freq <= 0 || freq > 384000 || (device != -1 && device < 1)) return false;
+  // SDL's audio brings up its event system, which by default takes SIGINT and SIGTERM and
+  // turns them into an event nobody here reads: the program would no longer stop when
+  // told to. The signals stay the process's own.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   const char* name = nullptr;  // -1: the default output
   if (device >= 1) {
