@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -203,30 +204,30 @@ TEST_F(EffectsTest, EachBarSetsOnlyItsOwnSlot) {
 
 TEST_F(EffectsTest, TestButtonsActUntilTheirSlotHasOnceStarted) {
   struct Slot {
-    void (TForm_player::*click)();
+    std::function<void()> click;
     FileEdit* file;
     int index;
   };
-  const Slot buttons[] = {{&TForm_player::SpeedButton1Click, form.efilename1, 0},
-                          {&TForm_player::SpeedButton4Click, form.efilename2, 1},
-                          {&TForm_player::SpeedButton7Click, form.efilename3, 2},
-                          {&TForm_player::SpeedButton2Click, form.efilename4, 3}};
+  const Slot buttons[] = {{[this] { form.SpeedButton1Click(); }, form.efilename1, 0},
+                          {[this] { form.SpeedButton4Click(); }, form.efilename2, 1},
+                          {[this] { form.SpeedButton7Click(); }, form.efilename3, 2},
+                          {[this] { form.SpeedButton2Click(); }, form.efilename4, 3}};
   const std::uint8_t* flags[] = {&fx.fx_state1, &fx.fx_state2, &fx.fx_state3, &fx.fx_state4};
   for (const Slot& s : buttons) {
     SCOPED_TRACE(s.index + 1);
     // A failed start leaves the button armed.
     s.file->setText(path("none.mp3"));
-    (form.*s.click)();
+    s.click();
     EXPECT_EQ(*flags[s.index], 0);
     s.file->setText(path("long.mp3"));
-    (form.*s.click)();
+    s.click();
     EXPECT_EQ(*flags[s.index], 1);
     EXPECT_EQ(audio.ChannelIsActive(handles()[s.index]), ACTIVE_PLAYING);
     EXPECT_FLOAT_EQ(audio.lastVolume(handles()[s.index]), -1);  // the library's default
 
     real.ChannelStop(handles()[s.index]);
     const HSTREAM h = handles()[s.index];
-    (form.*s.click)();  // started once: the button does nothing any more
+    s.click();  // started once: the button does nothing any more
     EXPECT_EQ(handles()[s.index], h);
     EXPECT_EQ(audio.ChannelIsActive(h), ACTIVE_STOPPED);
   }
