@@ -38,13 +38,14 @@ EffectChannels::Slot EffectChannels::slot(int n) noexcept {
   }
 }
 
-void EffectChannels::playfx(const QString& fx) {
-  // The volume is what lies between the first ":" (or the start) and the first "!";
-  // a ":" before the "!" leaves the "!" in the slice, so such a text never converts.
+FxArguments sliceFx(const QString& fx) {
   const qsizetype colon = fx.indexOf(QLatin1Char(':')) + 1;  // 1-based, 0 when none
   const qsizetype bang = fx.indexOf(QLatin1Char('!')) + 1;
-  const QString volumeText = copy(fx, colon + 1, bang - 1);
-  const QString fileName = bang > 0 ? fx.mid(bang) : fx;
+  return {copy(fx, colon + 1, bang - 1), bang > 0 ? fx.mid(bang) : fx};
+}
+
+void EffectChannels::playfx(const QString& fx) {
+  const auto [volumeText, fileName] = sliceFx(fx);
   const QString fullPath = form_.folder_s->text() + QLatin1Char('/') + fileName;
 
   if (form_.chbx_povtor->isChecked()) {

@@ -13,6 +13,16 @@ namespace vuvedid {
 class TForm_player;
 class FileEdit;
 
+// The two parts of an "fx:" argument "volume!file". The volume is what lies between the
+// first ":" (or the start) and the first "!"; a ":" before the "!" leaves the "!" in the
+// slice, so such a text never converts. The file name is everything after the first "!",
+// or the whole text without one.
+struct FxArguments {
+  QString volumeText;
+  QString fileName;
+};
+FxArguments sliceFx(const QString& fx);
+
 class EffectChannels {
  public:
   EffectChannels(TForm_player& form, IAudioLibrary& audio);
