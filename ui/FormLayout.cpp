@@ -76,6 +76,10 @@ void TForm_player::layoutControls() {
   setWindowIcon(appIcon);
   QApplication::setWindowIcon(appIcon);  // the tray and task bar show the application's icon
   JvTrayIcon1->setIcon(appIcon);
+  // The tray icon is there from the start, before the window is first shown: an
+  // unattended start sets the window minimized before that, and only a shown tray icon
+  // lets the minimized window go to the tray (changeEvent).
+  JvTrayIcon1->show();
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 
   PageControl1->setGeometry(0, 0, kClientWidth, kClientHeight);

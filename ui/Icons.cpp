@@ -207,7 +207,7 @@ QIcon application() {
     p.setBrush(Qt::NoBrush);
     // Two arcs around the cone's mouth, 60 degrees either side of the horizontal.
     p.drawArc(QRectF(44, 32, 36, 36), -55 * 16, 110 * 16);
-    p.drawArc(QRectF(34, 16, 62, 68), -55 * 16, 110 * 16);
+    p.drawArc(QRectF(30, 18, 60, 64), -55 * 16, 110 * 16);
   });
 }
 

@@ -396,6 +396,10 @@ void TForm_player::JvTrayIcon1Click() {
   show();
   raise();
   activateWindow();
+  if (trayHeldQuit_) {
+    QApplication::setQuitOnLastWindowClosed(true);
+    trayHeldQuit_ = false;
+  }
 }
 
 void TForm_player::changeEvent(QEvent* event) {
@@ -409,7 +413,14 @@ void TForm_player::changeEvent(QEvent* event) {
   if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
       trayCanRestore()) {
     QTimer::singleShot(0, this, [this, trayCanRestore] {
-      if ((windowState() & Qt::WindowMinimized) && trayCanRestore()) hide();
+      if (!(windowState() & Qt::WindowMinimized) || !trayCanRestore()) return;
+      // With the window in the tray, a message box is the last visible window: closing
+      // it must not end the program (it runs unattended and must come back).
+      if (QApplication::quitOnLastWindowClosed()) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        trayHeldQuit_ = true;
+      }
+      hide();
     });
   }
 }

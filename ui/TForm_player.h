@@ -228,6 +228,9 @@ class TForm_player : public QWidget {
   void connectEvents();
 
   bool closed_ = false;
+  // Whether hiding to the tray suspended the application's quit on last window closed
+  // (restored when the tray icon brings the window back).
+  bool trayHeldQuit_ = false;
 };
 
 // The one instance, set while it exists.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QFrame>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,6 +23,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 
 #include "support/FormFixture.h"
@@ -391,23 +394,55 @@ TEST(Window, MinimizeKeepsTheWindowReachable) {
   TForm_player& w = f.form();
   w.show();
   w.JvTrayIcon1->show();  // as the program does from its start
+  auto restored = [&] { return w.isVisible() && !(w.windowState() & Qt::WindowMinimized); };
   w.setWindowState(Qt::WindowMinimized);
-  spin(30);
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    EXPECT_TRUE(w.isHidden());
+    EXPECT_TRUE(waitFor([&] { return w.isHidden(); }, 2000));
+    spin(300);  // let a window manager finish the minimize before the click
   } else {
+    spin(30);
     EXPECT_TRUE(w.isVisible()) << "minimized without a tray: nothing could bring it back";
   }
   w.JvTrayIcon1Click();
-  spin(10);
-  EXPECT_TRUE(w.isVisible());
-  EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(waitFor(restored, 2000));
 
   // Hidden to the tray (as on a desktop with one): the click brings it back as well.
   w.setWindowState(Qt::WindowMinimized);
   w.hide();
+  spin(300);
   w.JvTrayIcon1Click();
-  spin(10);
-  EXPECT_TRUE(w.isVisible());
-  EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(waitFor(restored, 2000));
+}
+
+// On a desktop with a notification area: a message box closed while the window sits in
+// the tray (it is then the last visible window) must not end the program.
+TEST(Window, BoxClosedWhileInTheTrayDoesNotEndTheProgram) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable())
+    GTEST_SKIP() << "needs a notification area, e.g. Xvfb with trayer and a window manager";
+  const bool quitBefore = QApplication::quitOnLastWindowClosed();
+  QApplication::setQuitOnLastWindowClosed(true);  // as the program runs
+  {
+    FormFixture f;
+    TForm_player& w = f.form();
+    w.show();
+    w.setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(waitFor([&] { return w.isHidden(); }, 2000));
+
+    // The application's own loop, as in the program: only there does the last window's
+    // close quit, which would end it early with 0.
+    QTimer::singleShot(0, [] {
+      QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("x"),
+                      QMessageBox::Ok);
+      QTimer::singleShot(100, &box, &QDialog::accept);
+      box.exec();
+    });
+    QTimer::singleShot(600, [] { QCoreApplication::exit(7); });
+    EXPECT_EQ(QApplication::exec(), 7) << "closing the box ended the program";
+    spin(300);
+
+    w.JvTrayIcon1Click();
+    EXPECT_TRUE(waitFor([&] { return w.isVisible(); }, 2000));
+    EXPECT_TRUE(QApplication::quitOnLastWindowClosed()) << "closing the window must end it again";
+  }
+  QApplication::setQuitOnLastWindowClosed(quitBefore);
 }
