@@ -101,10 +101,11 @@ void TForm_player::layoutControls() {
   pictureButton(btn_play, icons::play(), 24);
   pictureButton(btn_pause, icons::pause(), 24);
   pictureButton(btn_stop, icons::stop(), 24);
-  JvTrackBar1->setGeometry(120, 12, inner - 112 - 52, 26);
-  l_volume->setGeometry(inner - 44, 11, 28, 24);
+  // The volume label holds up to "100", the pause mark one letter beside it.
+  JvTrackBar1->setGeometry(120, 12, inner - 112 - 62, 26);
+  l_volume->setGeometry(inner - 52, 11, 38, 24);
   l_volume->setFont(uiFont(16, true));
-  l_stoped->setGeometry(inner - 14, 11, 20, 24);
+  l_stoped->setGeometry(inner - 12, 11, 18, 24);
   l_stoped->setFont(uiFont(16, true));
   colour(l_stoped, QPalette::WindowText, Qt::red);
   l1->setGeometry(8, 50, 84, kLabelHeight);

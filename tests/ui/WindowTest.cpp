@@ -366,6 +366,24 @@ TEST(Window, NoCaptionIsClipped) {
       EXPECT_LE(need.width(), c->width()) << s(textOf(c));
       EXPECT_LE(need.height(), c->height()) << s(textOf(c));
     }
+
+  // The three tab captions fit side by side without eliding or scroll arrows.
+  EXPECT_LE(w.PageControl1->tabBar()->sizeHint().width(), w.PageControl1->width());
+
+  // Labels the player rewrites, at the longest text they take in use.
+  const struct {
+    QLabel* label;
+    const char* text;
+  } longest[] = {
+      {w.l_volume, "100"},    // volume:100
+      {w.l_stoped, "S"},      // shown while paused
+      {w.l_numtrack, "999"},  // a large room folder
+      {w.l_time, "9999"},     // seconds left of a long mix
+  };
+  for (const auto& l : longest) {
+    l.label->setText(QString::fromLatin1(l.text));
+    EXPECT_LE(l.label->sizeHint().width(), l.label->width()) << s(l.label->objectName());
+  }
 }
 
 // Every visible control lies wholly inside its page, group or panel, and no two visible
