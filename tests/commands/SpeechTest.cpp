@@ -52,6 +52,10 @@ TEST_F(Speech, TextsArriveUnchanged) {
   form.guarded([&] { form.CommandsRun(QStringLiteral("speak:Hello, room 3 next")); });
   EXPECT_TRUE(waitForLine(server, QStringLiteral("start:Hello, room 3 next")))
       << server.spoken().join('|').toStdString();
+  // Blanks around the text are part of it.
+  form.guarded([&] { form.CommandsRun(QStringLiteral("speak:  spaced  ")); });
+  EXPECT_TRUE(waitForLine(server, QStringLiteral("start:  spaced  ")))
+      << server.spoken().join('|').toStdString();
   EXPECT_TRUE(f.boxes.boxes.empty());
 }
 
