@@ -35,8 +35,8 @@ struct MessageCopyDeleter {
 };
 using MessageCopy = std::unique_ptr<T_mosquitto_message, MessageCopyDeleter>;
 
-// One network event. `session` tags the session that raised it (0 for a session that had
-// already been replaced when the event was raised).
+// One network event. `session` tags the session that raised it (0 for a session that was
+// not the live one when the event was raised).
 struct T_win_message {
   QString description;
   T_mqtt_msg_id id = ON_LOG_ID;

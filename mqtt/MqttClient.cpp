@@ -256,10 +256,11 @@ void MqttClient::loopWrite() {
 
 void MqttClient::OnMqttEvent(std::unique_ptr<T_win_message> R) {
   // R, and the message copy it owns, are released however this ends.
-  const bool current = R->session != 0 && R->session == session_tag_;
+  // Tag 0: a session this window never had (one left behind by an earlier window).
+  if (R->session == 0) return;
   // A replaced session is gone (its thread was stopped before it was destroyed): what it
   // reported about itself no longer applies. A message it received is still a command.
-  if (!current && R->id != ON_MESSAGE_ID) return;
+  if (R->session != session_tag_ && R->id != ON_MESSAGE_ID) return;
   QString D = R->description;
   if (R->id != ON_LOG_ID) resetCursor();
   if (R->id == ON_DISCONNECT_ID) {
