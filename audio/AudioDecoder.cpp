@@ -43,27 +43,32 @@ class ByteSource {
     }
     src->size_ = st.st_size;
     src->fd_ = fd;
-    if (st.st_size <= AudioDecoder::kInMemoryLimit) {
-      try {
-        src->mem_.resize(static_cast<std::size_t>(st.st_size));
-      } catch (...) {
-        return nullptr;
-      }
-      std::size_t got = 0;
-      while (got < src->mem_.size()) {
-        const ssize_t n = ::read(fd, src->mem_.data() + got, src->mem_.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-      }
-      src->mem_.resize(got);
-      src->size_ = static_cast<off_t>(got);
-      src->inMemory_ = true;
-      ::close(fd);
-      src->fd_ = -1;
-      if (got == 0) return nullptr;
-    }
     return src;
+  }
+
+  // Reads the whole file into memory when it is no larger than kInMemoryLimit, so the
+  // decoder's many small reads and the length scan cost no system calls. False when the
+  // file cannot be read.
+  bool loadIfSmall() noexcept {
+    if (inMemory_ || size_ > AudioDecoder::kInMemoryLimit) return true;
+    try {
+      mem_.resize(static_cast<std::size_t>(size_));
+    } catch (...) {
+      return false;
+    }
+    std::size_t got = 0;
+    while (got < mem_.size()) {
+      const ssize_t n = ::pread(fd_, mem_.data() + got, mem_.size() - got, off_t(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    mem_.resize(got);
+    size_ = static_cast<off_t>(got);
+    inMemory_ = true;
+    ::close(fd_);
+    fd_ = -1;
+    return got > 0;
   }
 
   ssize_t read(void* dst, std::size_t n) noexcept {
@@ -312,6 +317,7 @@ std::unique_ptr<AudioDecoder> openWithSndfile(std::unique_ptr<ByteSource>& src,
 }
 
 std::unique_ptr<AudioDecoder> openWithMpg123(std::unique_ptr<ByteSource> src) noexcept {
+  if (!src->loadIfSmall()) return nullptr;
   auto mp = std::unique_ptr<Mpg123Decoder>(new (std::nothrow) Mpg123Decoder);
   if (mp && mp->init(std::move(src))) return mp;
   return nullptr;

@@ -16,8 +16,9 @@ class AudioDecoder {
  public:
   virtual ~AudioDecoder() = default;
 
-  // Files up to this size are read into memory at once; larger ones are read piecewise
-  // from the open file, so a long recording never sits in memory whole.
+  // MPEG files up to this size are read into memory at once; larger ones, and every other
+  // format, are read piecewise from the open file, so a long recording never sits in
+  // memory whole.
   static constexpr std::int64_t kInMemoryLimit = 16 * 1024 * 1024;
 
   // The decoder for `path`, or null when it is missing, no regular file, empty, or does

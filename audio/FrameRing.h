@@ -18,7 +18,9 @@ class FrameRing {
     while (c < capacityFrames) c <<= 1;
     capacity_ = c;
     mask_ = c - 1;
-    data_ = std::make_unique<float[]>(c * 2);
+    // Left uninitialised: the pages are touched first by the decoding side, not by the
+    // thread that creates the stream and wants its answer quickly.
+    data_.reset(new float[c * 2]);
   }
 
   std::size_t capacity() const noexcept { return capacity_; }
