@@ -1,5 +1,7 @@
 #include "mqtt/EventBridge.h"
 
+#include "app/Trace.h"
+
 #include <mosquitto.h>
 
 #include <QCoreApplication>
@@ -83,6 +85,9 @@ void on_publish_cb(::mosquitto* m, void*, int mid) {
 }
 
 void on_message_cb(::mosquitto* m, void*, const ::mosquitto_message* message) {
+  if (trace::on())
+    trace::mark("recv", trace::nowNs(), message->mid, static_cast<const char*>(message->payload),
+                message->payloadlen);
   MessageCopy copy(static_cast<T_mosquitto_message*>(std::calloc(1, sizeof(T_mosquitto_message))));
   if (copy) mosquitto_message_copy(copy.get(), message);
   std::lock_guard lock(g_lock);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Errors.h"
+#include "app/Trace.h"
 #include "app/Logs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
@@ -25,8 +26,9 @@ const QString kCaption = QStringLiteral("Error");
 // (so the broker sees the connection drop and publishes the will). Kept reachable here.
 std::mutex g_abandonedLock;
 std::vector<::mosquitto*>& abandoned() {
-  static std::vector<::mosquitto*> sessions;
-  return sessions;
+  // Never destroyed: the sessions are to outlive every destructor run at exit.
+  static auto* sessions = new std::vector<::mosquitto*>;
+  return *sessions;
 }
 
 }  // namespace
@@ -269,6 +271,7 @@ void MqttClient::OnMqttEvent(std::unique_ptr<T_win_message> R) {
   }
   if (R->id == ON_PUBLISH_ID || R->id == ON_SUBSCRIBE_ID) D += QStringLiteral(" mid=%1").arg(R->rc);
   if (R->id == ON_MESSAGE_ID) {
+    if (trace::on()) trace::mark("gui", trace::nowNs());
     T_received_MQTT_msg M;
     if (R->mosquitto_message) ConvertMosqMessage(*R->mosquitto_message, M);
     form_.logs->stampedProtocol(M.payload, true);
