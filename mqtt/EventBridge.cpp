@@ -1,12 +1,12 @@
 #include "mqtt/EventBridge.h"
 
-#include "app/Trace.h"
-
 #include <mosquitto.h>
 
 #include <QCoreApplication>
 #include <cstdlib>
 #include <mutex>
+
+#include "app/Trace.h"
 
 namespace vuvedid {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/Errors.h"
-#include "app/Trace.h"
 #include "app/Logs.h"
+#include "app/Trace.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
 
