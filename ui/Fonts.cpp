@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFontDatabase>
-#include <QFontInfo>
 
 namespace vuvedid {
 

@@ -6,10 +6,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QStyle>
