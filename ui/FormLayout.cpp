@@ -113,7 +113,7 @@ void TForm_player::layoutControls() {
   l_komnata->setGeometry(8, 72, inner, 22);
   l_komnata->setFont(uiFont(13, true));
   colour(l_komnata, QPalette::WindowText, QColor(0, 0, 128));  // navy
-  l3->setGeometry(8, 102, 36, kLabelHeight);
+  l3->setGeometry(8, 100, 36, kFieldHeight + 1);
   efilename->setGeometry(46, 100, inner - 38, kFieldHeight + 1);
   panelColoured(efilename);
   pb1->setGeometry(8, 128, inner, 14);
@@ -130,7 +130,7 @@ void TForm_player::layoutControls() {
     raisedPanel(panels[i]);
     tests[i]->setGeometry(8, 10, 34, 34);
     pictureButton(tests[i], playIcon, 22);
-    fileLabels[i]->setGeometry(48, 16, 36, kLabelHeight);
+    fileLabels[i]->setGeometry(48, 14, 36, kFieldHeight + 1);
     files[i]->setGeometry(86, 14, inner - 78, kFieldHeight + 1);
     panelColoured(files[i]);
     bars[i]->setGeometry(48, 44, inner - 40, 24);
@@ -144,22 +144,23 @@ void TForm_player::layoutControls() {
   const int fieldX = 122;   // fields start after the label column
   const int fieldW = gw - fieldX - 8;
   GroupBox2->setGeometry(6, 6, gw, 0);  // height set below, once the rows are placed
+  // Labels as tall as their fields, so the caption sits on the field's middle line.
   auto row = [&](QLabel* l, QWidget* field, int y) {
-    l->setGeometry(8, y + 1, fieldX - 10, kLabelHeight);
+    l->setGeometry(8, y, fieldX - 10, kFieldHeight);
     field->setGeometry(fieldX, y, fieldW, kFieldHeight);
   };
   int y = 20;
   row(l4, eIP, y);
   y += kRow;
-  l6->setGeometry(8, y + 1, fieldX - 10, kLabelHeight);
+  l6->setGeometry(8, y, fieldX - 10, kFieldHeight);
   eport->setGeometry(fieldX, y, 64, kFieldHeight);
-  Label6->setGeometry(fieldX + 70, y + 1, gw - 8 - 44 - 4 - fieldX - 70, kLabelHeight);
+  Label6->setGeometry(fieldX + 70, y, gw - 8 - 44 - 4 - fieldX - 70, kFieldHeight);
   cxsped_KeepAlive->setGeometry(gw - 8 - 44, y, 44, kFieldHeight);
   y += kRow;
   // Login and password share a row: both are short, and the room goes to the QoS choices.
-  l7->setGeometry(8, y + 1, 46, kLabelHeight);
+  l7->setGeometry(8, y, 46, kFieldHeight);
   eLogin->setGeometry(56, y, 100, kFieldHeight);
-  l8->setGeometry(162, y + 1, 52, kLabelHeight);
+  l8->setGeometry(162, y, 52, kFieldHeight);
   ePassword->setGeometry(216, y, gw - 8 - 216, kFieldHeight);
   y += kRow;
   row(l14, eUID, y);
@@ -169,9 +170,9 @@ void TForm_player::layoutControls() {
   row(l12, eTopicSend, y);
   y += kRow + 2;
   GroupBox5->setGeometry(4, y, gw - 8, 2 * kRow + 6);
-  l2->setGeometry(4, 6, fieldX - 10, kLabelHeight);
+  l2->setGeometry(4, 5, fieldX - 10, kFieldHeight);
   cxte_WillTopic->setGeometry(fieldX - 4, 5, fieldW, kFieldHeight);
-  l13->setGeometry(4, 6 + kRow, fieldX - 10, kLabelHeight);
+  l13->setGeometry(4, 5 + kRow, fieldX - 10, kFieldHeight);
   cxte_WillPayload->setGeometry(fieldX - 4, 5 + kRow, fieldW, kFieldHeight);
   y += 2 * kRow + 8;
   Label10->setGeometry(8, y, gw - 16, kLabelHeight);
@@ -201,7 +202,7 @@ void TForm_player::layoutControls() {
   y4 += kRow;
   row(l11, folder_s, y4);
   y4 += kRow;
-  Label8->setGeometry(8, y4 + 1, gw - 8 - 60 - 12, kLabelHeight);
+  Label8->setGeometry(8, y4, gw - 8 - 60 - 12, kFieldHeight);
   vol_default->setGeometry(gw - 8 - 60, y4, 60, kFieldHeight);
   y4 += kRow;
   btn_speak->setGeometry(6, y4 - 2, 26, 24);
