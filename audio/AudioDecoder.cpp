@@ -80,12 +80,30 @@ class ByteSource {
       pos_ += static_cast<off_t>(k);
       return static_cast<ssize_t>(k);
     }
-    for (;;) {
-      const ssize_t k = ::pread(fd_, dst, n, pos_);
-      if (k < 0 && errno == EINTR) continue;
-      if (k > 0) pos_ += k;
-      return k;
+    // Decoders read a few hundred bytes at a time: serve them from a block buffer, so a
+    // long file costs one system call per block instead of two per MPEG frame.
+    auto* out = static_cast<unsigned char*>(dst);
+    std::size_t done = 0;
+    while (done < n) {
+      if (pos_ < blockStart_ || pos_ >= blockStart_ + blockLen_) {
+        if (n - done >= kBlock) {  // large reads go straight through
+          const ssize_t k = preadFull(out + done, n - done, pos_);
+          if (k < 0) return done > 0 ? static_cast<ssize_t>(done) : k;
+          pos_ += k;
+          return static_cast<ssize_t>(done + static_cast<std::size_t>(k));
+        }
+        const ssize_t k = preadFull(block_.data(), kBlock, pos_);
+        if (k <= 0) return done > 0 ? static_cast<ssize_t>(done) : k;
+        blockStart_ = pos_;
+        blockLen_ = k;
+      }
+      const auto at = static_cast<std::size_t>(pos_ - blockStart_);
+      const std::size_t k = std::min(n - done, static_cast<std::size_t>(blockLen_) - at);
+      std::memcpy(out + done, block_.data() + at, k);
+      done += k;
+      pos_ += static_cast<off_t>(k);
     }
+    return static_cast<ssize_t>(done);
   }
 
   off_t seek(off_t offset, int whence) noexcept {
@@ -126,8 +144,22 @@ class ByteSource {
   off_t size() const noexcept { return size_; }
 
  private:
+  static constexpr std::size_t kBlock = 64 * 1024;
+
   ByteSource() = default;
+
+  ssize_t preadFull(unsigned char* dst, std::size_t n, off_t at) noexcept {
+    for (;;) {
+      const ssize_t k = ::pread(fd_, dst, n, at);
+      if (k < 0 && errno == EINTR) continue;
+      return k;
+    }
+  }
+
   int fd_ = -1;
+  std::array<unsigned char, kBlock> block_;
+  off_t blockStart_ = 0;
+  off_t blockLen_ = 0;
   bool inMemory_ = false;
   std::vector<unsigned char> mem_;
   off_t size_ = 0;

@@ -401,19 +401,44 @@ TEST_F(AudioLibraryTest, DamagedButDecodableFilesStillPlay) {
   }
 }
 
-TEST_F(AudioLibraryTest, LargeFileIsStreamedNotHeldInMemory) {
+TEST_F(AudioLibraryTest, LargeFilesAreStreamedNotHeldInMemory) {
   // 110 s of 16-bit stereo: 19 MB on disk, 39 MB as float samples.
-  const QString big = path(QStringLiteral("big.wav"));
-  ASSERT_TRUE(writeLongWav(big, 110));
-  const std::int64_t before = residentBytes();
-  const HSTREAM h = lib.StreamCreateFile(big);
-  ASSERT_NE(h, 0u);
-  EXPECT_EQ(lib.ChannelGetLength(h), std::uint64_t(110) * 44100 * 4);
-  ASSERT_TRUE(lib.ChannelPlay(h, false));
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_PLAYING);
-  const std::int64_t grown = residentBytes() - before;
-  EXPECT_LT(grown, 12 * 1024 * 1024) << "resident memory grew by " << grown << " bytes";
+  const QString bigWav = path(QStringLiteral("big.wav"));
+  ASSERT_TRUE(writeLongWav(bigWav, 110));
+  // MPEG frames simply follow each other: 1100 copies of a tagless 1 s mp3 make an
+  // 18 MB file whose length is 1100 times the copy's.
+  const QString oneSecond = tone(QStringLiteral("one.wav"), 1.0);
+  const QString copyMp3 = path(QStringLiteral("copy.mp3"));
+  ASSERT_TRUE(runTool(QStringLiteral("lame"), {"--quiet", "-b", "128", "-t", oneSecond, copyMp3}));
+  const HSTREAM copy = lib.StreamCreateFile(copyMp3);
+  ASSERT_NE(copy, 0u);
+  const std::uint64_t copyLength = lib.ChannelGetLength(copy);
+  lib.StreamFree(copy);
+  QFile copyFile(copyMp3);
+  ASSERT_TRUE(copyFile.open(QIODevice::ReadOnly));
+  const QString bigMp3 = path(QStringLiteral("big.mp3"));
+  ASSERT_TRUE(writeBytes(bigMp3, copyFile.readAll().repeated(1100)));
+
+  const struct {
+    QString file;
+    std::uint64_t length;
+  } cases[] = {
+      {bigWav, std::uint64_t(110) * 44100 * 4},
+      {bigMp3, 1100 * copyLength},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.toStdString());
+    const std::int64_t before = residentBytes();
+    const HSTREAM h = lib.StreamCreateFile(c.file);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(lib.ChannelGetLength(h), c.length);
+    ASSERT_TRUE(lib.ChannelPlay(h, false));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_PLAYING);
+    const std::int64_t grown = residentBytes() - before;
+    EXPECT_LT(grown, 12 * 1024 * 1024) << "resident memory grew by " << grown << " bytes";
+    lib.StreamFree(h);
+  }
 }
 
 TEST_F(AudioLibraryTest, TraceNotesPlayAndFirstSoundOnlyWhenAsked) {
