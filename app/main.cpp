@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "app/AppInfo.h"
 #include "app/ExeDir.h"
+#include "app/Trace.h"
 #include "audio/AudioDevices.h"
 #include "audio/SdlAudioLibrary.h"
 #include "commands/QProcessStarter.h"
@@ -58,6 +60,14 @@ int main(int argc, char** argv) {
   form.show();
   if (form.Timer_start1->enabled()) form.showMinimized();
   form.JvTrayIcon1->show();
+  // Benchmarks only: a 100 ms GUI-thread tick whose marks show how late the event loop runs.
+  QTimer traceTick;
+  if (vuvedid::trace::on()) {
+    traceTick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&traceTick, &QTimer::timeout,
+                     [] { vuvedid::trace::mark("tick100", vuvedid::trace::nowNs()); });
+    traceTick.start(100);
+  }
   const int rc = QApplication::exec();
   // The network thread is not stopped at close (the broker is to publish the last will):
   // leave at once instead of unwinding under it.

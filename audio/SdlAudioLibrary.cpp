@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/Trace.h"
 #include "audio/AudioDecoder.h"
 #include "audio/FrameRing.h"
 
@@ -260,7 +261,9 @@ struct SdlAudioLibrary::Impl {
           for (std::size_t i = 0; i < n * 2; ++i) {
             if (vol * p[i] != 0.0f) {
               const auto frame = static_cast<std::int64_t>(at + i / 2);
-              s->firstSoundNs.store(t0 + frame * 1000000000 / im.freq, std::memory_order_relaxed);
+              const std::int64_t at_ns = t0 + frame * 1000000000 / im.freq;
+              s->firstSoundNs.store(at_ns, std::memory_order_relaxed);
+              if (trace::on()) trace::mark("sound", at_ns, static_cast<long long>(s->id));
               watch = false;
               break;
             }
@@ -351,6 +354,7 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
 HSTREAM SdlAudioLibrary::StreamCreateFile(const QString& path) noexcept {
   Impl& im = *impl_;
   if (im.dev == 0) return 0;
+  if (im.trace && trace::on()) trace::mark("create", trace::nowNs());
   try {
     auto dec = AudioDecoder::open(path);
     if (!dec) return 0;
@@ -378,6 +382,7 @@ HSTREAM SdlAudioLibrary::StreamCreateFile(const QString& path) noexcept {
       im.wake = true;
     }
     im.workCv.notify_one();
+    if (im.trace && trace::on()) trace::mark("created", trace::nowNs(), static_cast<long long>(s->id));
     return s->id;
   } catch (...) {
     return 0;
@@ -407,6 +412,8 @@ bool SdlAudioLibrary::ChannelPlay(HSTREAM h, bool restart) noexcept {
       }
       s->firstSoundNs.store(0, std::memory_order_relaxed);
       s->playNs.store(im.trace ? nowNs() : 0, std::memory_order_relaxed);
+      if (im.trace && trace::on())
+        trace::mark("play", s->playNs.load(std::memory_order_relaxed), static_cast<long long>(h));
       {
         DeviceLock dl(im.dev);
         s->mixing = true;

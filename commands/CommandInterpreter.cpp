@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include "app/Trace.h"
 #include "audio/AudioLibrary.h"
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
@@ -25,6 +26,7 @@ void CommandInterpreter::CommandsRun(const QString& myCMD) {
   BackgroundPlayer& bg = *f.background;
   EffectChannels& fx = *f.effects;
   IAudioLibrary& audio = *f.services.audio;
+  if (trace::on()) trace::mark("cmd", trace::nowNs(), 0, myCMD.toUtf8().constData());
 
   if (trim(T) == QLatin1String("reset")) {
     f.timer3->setEnabled(false);
@@ -90,6 +92,7 @@ void CommandInterpreter::CommandsRun(const QString& myCMD) {
     f.e_speak->setText(copy(T, P + 6, L - P - 5));
     f.btn_speakClick();
   }
+  if (trace::on()) trace::mark("done", trace::nowNs());
 }
 
 }  // namespace vuvedid

@@ -22,6 +22,7 @@
 
 #include "app/AppInfo.h"
 #include "app/Errors.h"
+#include "app/Trace.h"
 #include "app/EventGuard.h"
 #include "app/Logs.h"
 #include "app/SettingsFile.h"
@@ -454,7 +455,11 @@ void TForm_player::btnPublishClick() { mqtt->btnPublishClick(); }
 void TForm_player::BitBtn2Click() { logs->BitBtn2Click(); }
 void TForm_player::BitBtn1Click() { logs->BitBtn1Click(); }
 void TForm_player::timer3Timer() { background->timer3Timer(); }
-void TForm_player::Timer_playfoneTimer() { background->Timer_playfoneTimer(); }
+void TForm_player::Timer_playfoneTimer() {
+  const std::int64_t t0 = trace::on() ? trace::nowNs() : 0;
+  background->Timer_playfoneTimer();
+  if (t0 != 0) trace::mark("tick", t0, trace::nowNs() - t0);
+}
 void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
 
 // The unattended start: connect, and a second after a connect that went through, subscribe.

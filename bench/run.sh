@@ -1,0 +1,400 @@
+#!/usr/bin/env bash
+# Builds a Release binary and the bench tools, starts a private mosquitto on 127.0.0.1 at a
+# free port (and, for the side-by-side run, a private PulseAudio with a null sink), runs
+# every benchmark and writes bench/RESULTS.md. See bench/README.md for what each figure is.
+#
+# Durations and repeats (environment):
+#   FX_COUNT=200 FX_INTERVAL_MS=300 FX_REPEATS=2   effect triggers per run, runs per buffer size
+#   MUSIC_RUNS=50                                    play:room starts
+#   BURST_COUNT=10000 BURST_REPEATS=3                commands per burst, bursts per QoS
+#   IDLE_SECONDS=300 PLAY_SECONDS=120                the cost measurements
+#   LOG_DAYS=30                                      the month of logs
+#   PARTS="fx compare music burst cost logs"         which benchmarks to run
+#   RESULTS=bench/RESULTS.md                         where the report goes
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$ROOT/build-bench
+FX_COUNT=${FX_COUNT:-200}
+FX_INTERVAL_MS=${FX_INTERVAL_MS:-300}
+FX_REPEATS=${FX_REPEATS:-2}
+MUSIC_RUNS=${MUSIC_RUNS:-50}
+BURST_COUNT=${BURST_COUNT:-10000}
+BURST_REPEATS=${BURST_REPEATS:-3}
+IDLE_SECONDS=${IDLE_SECONDS:-300}
+PLAY_SECONDS=${PLAY_SECONDS:-120}
+LOG_DAYS=${LOG_DAYS:-30}
+PARTS=${PARTS:-"fx compare music burst cost logs"}
+RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
+COMMAND_LINE="$0 $*"
+ENV_LINE="FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS PARTS=\"$PARTS\""
+
+log() { echo "[bench $(date +%H:%M:%S)] $*" >&2; }
+want() { [[ " $PARTS " == *" $1 "* ]]; }
+
+# ---- Tools ---------------------------------------------------------------------------------
+need=()
+for p in mosquitto:mosquitto mosquitto_sub:mosquitto-clients sox:sox lame:lame; do
+  command -v "${p%%:*}" >/dev/null 2>&1 || [[ -x /usr/sbin/${p%%:*} ]] || need+=("${p#*:}")
+done
+if want compare; then
+  for p in pulseaudio:pulseaudio parec:pulseaudio-utils mpg123:mpg123; do
+    command -v "${p%%:*}" >/dev/null 2>&1 || need+=("${p#*:}")
+  done
+fi
+if ((${#need[@]})); then
+  log "installing ${need[*]}"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}" >&2
+fi
+MOSQUITTO=$(command -v mosquitto || echo /usr/sbin/mosquitto)
+
+log "building Release in $BUILD"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVUVEDID_TESTS=OFF \
+  -DVUVEDID_BENCH=ON >/dev/null
+cmake --build "$BUILD" --target vuvedid bench_pub bench_onsets bench_logs bench_stats >/dev/null
+B=$BUILD/bench
+
+WORK=$(mktemp -d /tmp/vuvedid-bench.XXXXXX)
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  if [[ -n "${PULSE_PID:-}" ]]; then kill "$PULSE_PID" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+log "work folder $WORK"
+
+# ---- Sound files ---------------------------------------------------------------------------
+mkdir -p "$WORK/fx" "$WORK/fxclick" "$WORK/music/room" "$WORK/music/long"
+sox -n -r 44100 -c 2 "$WORK/t.wav" synth 1 sine 440 vol 0.5
+lame --quiet -b 128 "$WORK/t.wav" "$WORK/fx/beep.mp3"
+# For the recorded comparison: also a 1 s file, but only its first 150 ms sound, so that
+# triggers 300 ms apart stay apart on the recording.
+sox -n -r 44100 -c 2 "$WORK/c.wav" synth 0.15 sine 440 vol 0.5 pad 0 0.85
+lame --quiet -b 128 "$WORK/c.wav" "$WORK/fxclick/beep.mp3"
+for i in 1 2 3; do
+  sox -n -r 44100 -c 2 "$WORK/m.wav" synth 5 sine $((300 + 100 * i)) vol 0.3
+  lame --quiet -b 128 "$WORK/m.wav" "$WORK/music/room/track$i.mp3"
+done
+LONG=$((PLAY_SECONDS + 30))
+sox -n -r 44100 -c 2 "$WORK/m.wav" synth "$LONG" sine 220 vol 0.3
+lame --quiet -b 128 "$WORK/m.wav" "$WORK/music/long/long.mp3"
+for i in 1 2 3 4; do
+  sox -n -r 44100 -c 2 "$WORK/e.wav" synth "$LONG" sine $((500 + 150 * i)) vol 0.1
+  lame --quiet -b 128 "$WORK/e.wav" "$WORK/fx/loop$i.mp3"
+done
+rm -f "$WORK"/*.wav
+
+# ---- Broker --------------------------------------------------------------------------------
+BROKER_LOG=$WORK/broker.log
+for attempt in 1 2 3 4 5 6 7 8 9 10; do
+  PORT=$((20000 + RANDOM % 40000))
+  cat >"$WORK/broker.conf" <<EOF
+listener $PORT 127.0.0.1
+allow_anonymous true
+persistence false
+log_dest file $BROKER_LOG
+log_type subscribe
+log_type notice
+max_queued_messages 0
+user root
+EOF
+  "$MOSQUITTO" -c "$WORK/broker.conf" &
+  BROKER_PID=$!
+  sleep 0.3
+  if kill -0 "$BROKER_PID" 2>/dev/null; then break; fi
+done
+PIDS+=("$BROKER_PID")
+log "mosquitto on 127.0.0.1:$PORT"
+
+# ---- The program ---------------------------------------------------------------------------
+# start_app NAME FXFOLDER [ENV=VALUE...]: a copy of the binary in its own folder with an
+# MQTT.ini beside it, started unattended ("start"); waits until it has subscribed.
+APP_PID=
+start_app() {
+  local name=$1 fxdir=$2
+  shift 2
+  local dir=$WORK/app-$name
+  mkdir -p "$dir"
+  cp "$BUILD/vuvedid" "$dir/vuvedid"
+  cat >"$dir/MQTT.ini" <<EOF
+[MQTT]
+ip=127.0.0.1
+port=$PORT
+login=$name
+UID=$name
+topic=room/cmd
+EtopicSend=room/state
+chbx_act=1
+[folder]
+folder_m=$WORK/music
+folder_s=$fxdir
+[protokol]
+log=1
+protokol=1
+EOF
+  local subs
+  subs=$(grep -Ec " $name [0-2] room/cmd" "$BROKER_LOG" 2>/dev/null || true)
+  (cd "$dir" && exec env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$dir" \
+    SPEECHD_ADDRESS=unix_socket:"$dir/no-speech" "$@" ./vuvedid start >"$dir/out.txt" 2>&1) &
+  APP_PID=$!
+  for _ in $(seq 1 100); do
+    sleep 0.1
+    if (($(grep -Ec " $name [0-2] room/cmd" "$BROKER_LOG" 2>/dev/null || true) > subs)); then
+      sleep 0.3
+      return 0
+    fi
+  done
+  log "program $name did not subscribe"
+  return 1
+}
+stop_app() {
+  kill "$APP_PID" 2>/dev/null || true
+  wait "$APP_PID" 2>/dev/null || true
+}
+pub() { "$B/bench_pub" "$PORT" room/cmd "$@"; }
+
+TABLES=$WORK/tables.md
+: >"$TABLES"
+section() { printf '\n%s\n\n' "$*" >>"$TABLES"; }
+
+# ---- 1. Effect latency ---------------------------------------------------------------------
+if want fx; then
+  section "## 1. Effect latency: publish -> first non-silent mixed sample (ms)"
+  {
+    echo "SDL dummy driver, offscreen, $FX_COUNT × \`fx:100!beep.mp3\` (1 s tone), one every $FX_INTERVAL_MS ms, QoS 0;"
+    echo "median over $FX_REPEATS runs per buffer size [smallest–largest run]."
+    echo
+    echo "| device buffer | triggers | missed | p50 | p90 | p99 | max |"
+    echo "|---|---|---|---|---|---|---|"
+  } >>"$TABLES"
+  STAGES=$WORK/stages.md
+  : >"$STAGES"
+  for buf in 256 512 1024; do
+    dirs=()
+    for rep in $(seq 1 "$FX_REPEATS"); do
+      d=$WORK/fx-$buf-$rep
+      mkdir -p "$d"
+      log "effect latency, $buf frames, run $rep"
+      start_app "fx$buf$rep" "$WORK/fx" SDL_AUDIODRIVER=dummy VUVEDID_AUDIO_BUFFER=$buf \
+        VUVEDID_AUDIO_TRACE=1 VUVEDID_TRACE_FILE="$d/trace.txt"
+      pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
+      sleep 1
+      stop_app
+      dirs+=("$d")
+    done
+    "$B/bench_stats" fx "$buf frames" "${dirs[@]}" >"$WORK/fx.out"
+    grep -v '^STAGES' "$WORK/fx.out" >>"$TABLES"
+    grep '^STAGES' "$WORK/fx.out" | sed 's/^STAGES//' >>"$STAGES"
+  done
+  {
+    echo
+    echo "Median of each stage (ms), same runs:"
+    echo
+    echo "| device buffer | broker hop | hand-over to GUI thread | message log | interpreter + slot | stream creation | to play call | first callback |"
+    echo "|---|---|---|---|---|---|---|---|"
+    cat "$STAGES"
+  } >>"$TABLES"
+fi
+
+# ---- 2. Side by side on one PulseAudio null sink ----------------------------------------------
+if want compare; then
+  log "private PulseAudio"
+  export XDG_RUNTIME_DIR=$WORK/pulse
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    -L module-native-protocol-unix \
+    -L "module-null-sink sink_name=nullout rate=44100 channels=2" \
+    -L "module-always-sink" >"$WORK/pulse.log" 2>&1 &
+  PULSE_PID=$!
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+  for _ in $(seq 1 50); do
+    [[ -S $XDG_RUNTIME_DIR/pulse/native ]] && break
+    sleep 0.1
+  done
+  pactl set-default-sink nullout >/dev/null 2>&1 || true
+  SPAN=$(((FX_COUNT * FX_INTERVAL_MS / 1000 + 25) * 2 + 10))
+  "$B/bench_onsets" nullout.monitor "$SPAN" >"$WORK/onsets.txt" 2>"$WORK/onsets.err" &
+  REC_PID=$!
+  PIDS+=("$REC_PID")
+  sleep 3  # an idle null sink works in large blocks at first
+
+  d=$WORK/cmp-ours
+  mkdir -p "$d"
+  log "comparison: this program (SDL pulseaudio driver, 256 frames)"
+  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER=256
+  sleep 1
+  pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
+  sleep 2
+  stop_app
+
+  d2=$WORK/cmp-script
+  mkdir -p "$d2"
+  log "comparison: mosquitto_sub | while read; do mpg123 & done"
+  # Its own process group, so that it ends with every mpg123 it started.
+  setsid bash -c 'mosquitto_sub -h 127.0.0.1 -p "$1" -t room/cmd -i script | while read -r _m; do
+    mpg123 -q -o pulse "$2" &
+  done' script "$PORT" "$WORK/fxclick/beep.mp3" &
+  SCRIPT_PID=$!
+  sleep 1.5
+  pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d2/pub.txt"
+  sleep 2
+  kill -- -"$SCRIPT_PID" 2>/dev/null || true
+  kill "$REC_PID" 2>/dev/null || true
+  wait "$REC_PID" 2>/dev/null || true
+  cp "$WORK/onsets.txt" "$d/onsets.txt"
+  cp "$WORK/onsets.txt" "$d2/onsets.txt"
+  section "## 2. Side by side: publish -> sound on one PulseAudio null sink (ms)"
+  {
+    echo "Both programs' output recorded from the same null sink's monitor in one run (libpulse,"
+    echo "each read placed on CLOCK_MONOTONIC by the server's latency report); $FX_COUNT triggers each,"
+    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: SDL's pulseaudio driver, 256 frames."
+    echo
+    echo "| program | triggers heard | missed | p50 | p90 | p99 | max |"
+    echo "|---|---|---|---|---|---|---|"
+    "$B/bench_stats" onsets "vuvedid" "$d" 2>"$WORK/p50a"
+    "$B/bench_stats" onsets "mosquitto_sub \\| while read; do mpg123 -q FILE & done" "$d2" 2>"$WORK/p50b"
+  } >>"$TABLES"
+  a=$(awk '{print $3}' "$WORK/p50a")
+  b=$(awk '{print $3}' "$WORK/p50b")
+  ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { if (a > 0) printf "%.1f", b / a; else print "n/a" }')
+  echo >>"$TABLES"
+  echo "Ratio of the p50s (script / vuvedid), same run: **${ratio}×**." >>"$TABLES"
+  kill "$PULSE_PID" 2>/dev/null || true
+  wait "$PULSE_PID" 2>/dev/null || true
+  PULSE_PID=
+  unset PULSE_SERVER
+fi
+
+# ---- 3. Music start ----------------------------------------------------------------------
+if want music; then
+  d=$WORK/music-run
+  mkdir -p "$d"
+  log "music start, $MUSIC_RUNS runs"
+  start_app music "$WORK/fx" SDL_AUDIODRIVER=dummy VUVEDID_AUDIO_BUFFER=256 \
+    VUVEDID_AUDIO_TRACE=1 VUVEDID_TRACE_FILE="$d/trace.txt"
+  : >"$d/pub.txt"
+  for _ in $(seq 1 "$MUSIC_RUNS"); do
+    pub once 'play:room' >>"$d/pub.txt"
+    sleep 1.5
+    pub once 'reset' >/dev/null
+    sleep 0.3
+  done
+  stop_app
+  section "## 3. Music start: \`play:room\` -> first sample of the first track (ms)"
+  {
+    echo "SDL dummy driver, 256 frames, $MUSIC_RUNS starts (each followed by \`reset\`). The playlist tick is"
+    echo "1 s by design, so the start waits for it; the tick's own work is shown apart (ms of GUI-thread time"
+    echo "inside the tick that started a track, and of ticks that found the track still playing)."
+    echo
+    echo "| runs | starts | missed | p50 | max | tick work (starting) p50 | tick work (starting) max | tick work (idle) p50 |"
+    echo "|---|---|---|---|---|---|---|---|"
+    "$B/bench_stats" music "$MUSIC_RUNS" "$d"
+  } >>"$TABLES"
+fi
+
+# ---- 4. Burst ------------------------------------------------------------------------------
+if want burst; then
+  section "## 4. Burst: $BURST_COUNT \`volume:N\` commands as fast as the client publishes"
+  {
+    echo "Order checked on the interpreter's entry marks; drain = first publish -> last command"
+    echo "started (ms); lateness = largest delay of a 100 ms GUI-thread timer during the burst (ms)."
+    echo "Both logs on (each command writes a protocol and a system-log line). Median of $BURST_REPEATS bursts [smallest–largest]."
+    echo
+    echo "| QoS | executed | lost | out of order | drain ms | timer lateness ms |"
+    echo "|---|---|---|---|---|---|"
+  } >>"$TABLES"
+  for qos in 0 1; do
+    dirs=()
+    for rep in $(seq 1 "$BURST_REPEATS"); do
+      d=$WORK/burst-$qos-$rep
+      mkdir -p "$d"
+      log "burst QoS $qos run $rep"
+      start_app "burst$qos$rep" "$WORK/fx" SDL_AUDIODRIVER=dummy VUVEDID_TRACE_FILE="$d/trace.txt"
+      pub burst "$BURST_COUNT" "$qos" 'volume:' >"$d/pub.txt"
+      for _ in $(seq 1 100); do
+        grep -q "volume:$BURST_COUNT\$" "$d/trace.txt" && break
+        sleep 0.1
+      done
+      sleep 0.5
+      stop_app
+      dirs+=("$d")
+    done
+    "$B/bench_stats" burst "$qos" "$BURST_COUNT" "${dirs[@]}" >>"$TABLES"
+  done
+fi
+
+# ---- 5. Cost -------------------------------------------------------------------------------
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+rss_mb() { awk '/^VmRSS:/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
+measure() {  # PID SECONDS -> "cpu% rss_mb"
+  local pid=$1 secs=$2 hz t0 t1 c0 c1
+  hz=$(getconf CLK_TCK)
+  c0=$(cpu_ticks "$pid")
+  t0=$(date +%s.%N)
+  sleep "$secs"
+  c1=$(cpu_ticks "$pid")
+  t1=$(date +%s.%N)
+  awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" -v hz="$hz" -v rss="$(rss_mb "$pid")" \
+    'BEGIN { printf "%.2f %s\n", (c1 - c0) / hz / (t1 - t0) * 100, rss }'
+}
+if want cost; then
+  log "cost: idle ${IDLE_SECONDS}s, playing ${PLAY_SECONDS}s"
+  start_app cost "$WORK/fx" SDL_AUDIODRIVER=dummy
+  sleep 5
+  read -r idle_cpu idle_rss < <(measure "$APP_PID" "$IDLE_SECONDS")
+  pub once 'play:long' >/dev/null
+  for i in 1 2 3 4; do pub once "fx:100!loop$i.mp3" >/dev/null; done
+  sleep 3
+  read -r play_cpu play_rss < <(measure "$APP_PID" "$PLAY_SECONDS")
+  stop_app
+  section "## 5. Cost (SDL dummy driver, 1024-frame default buffer, connected, heartbeat every 20 s)"
+  {
+    echo "CPU % of one core from /proc/PID/stat (user+system) over the window; RSS from /proc/PID/status at its end."
+    echo
+    echo "| state | window s | CPU % | RSS MB |"
+    echo "|---|---|---|---|"
+    echo "| idle | $IDLE_SECONDS | $idle_cpu | $idle_rss |"
+    echo "| room music + four effects playing | $PLAY_SECONDS | $play_cpu | $play_rss |"
+  } >>"$TABLES"
+fi
+
+# ---- 6. Month of logs -----------------------------------------------------------------------
+if want logs; then
+  log "logs: $LOG_DAYS days"
+  QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR=$WORK "$B/bench_logs" "$LOG_DAYS" \
+    >"$WORK/logs.txt"
+  g() { awk -v k="$1" '$1 == k {print $2}' "$WORK/logs.txt"; }
+  section "## 6. A month of log lines through the real log writers"
+  {
+    echo "$(g lines_each_kind) heartbeats and as many received commands ($LOG_DAYS days at one each per 20 s),"
+    echo "each written as the program writes it (protocol line + system-log line), both logs on."
+    echo
+    echo "| RSS at start MB | RSS at end MB | peak MB | growth MB | seconds |"
+    echo "|---|---|---|---|---|"
+    awk -v s="$(g rss_start_kb)" -v e="$(g rss_end_kb)" -v p="$(g rss_peak_kb)" -v t="$(g seconds)" \
+      'BEGIN { printf "| %.1f | %.1f | %.1f | %.1f | %s |\n", s/1024, e/1024, p/1024, (e-s)/1024, t }'
+    echo
+    echo "RSS as the month goes by (lines of each kind -> MB):"
+    echo
+    awk '$1 == "progress" { printf "%s→%.1f ", $2, $4/1024 } END { print "" }' "$WORK/logs.txt"
+  } >>"$TABLES"
+fi
+
+# ---- Report --------------------------------------------------------------------------------
+pkgver() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo "n/a"; }
+{
+  echo "# Benchmark results"
+  echo
+  echo "Produced by \`bench/run.sh\` ($ENV_LINE) on $(date -u '+%Y-%m-%d %H:%M UTC')."
+  echo
+  echo "- Machine: $(nproc) cores, $(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo), kernel $(uname -r)"
+  echo "- Packages: qt6 $(pkgver libqt6core6), SDL2 $(pkgver libsdl2-2.0-0), mpg123 $(pkgver libmpg123-0), mosquitto $(pkgver mosquitto), PulseAudio $(pkgver pulseaudio)"
+  echo "- Load: a shared build machine; other engineers were compiling during the run"
+  echo "  (load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)). Single figures are noisy; comparisons are"
+  echo "  made side by side in one run."
+  echo "- Cells: median over the repeated runs, [smallest–largest run] where there was more than one."
+  cat "$TABLES"
+} >"$RESULTS"
+log "wrote $RESULTS"
