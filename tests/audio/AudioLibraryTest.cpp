@@ -243,6 +243,32 @@ TEST_F(AudioLibraryTest, FreeReleasesEverythingAndInitStartsAgain) {
   EXPECT_EQ(lib.ChannelIsActive(again), ACTIVE_PLAYING);
 }
 
+TEST_F(AudioLibraryTest, InitFailsHonestlyWhenNoOutputOpens) {
+  const QString file = tone(QStringLiteral("a.wav"), 0.3);
+  // SDL's dummy driver (the suite's) has a single device.
+  if (std::string(SDL_GetCurrentAudioDriver()) == "dummy") {
+    SCOPED_TRACE("the only device of the driver is taken");
+    SdlAudioLibrary second;
+    EXPECT_FALSE(second.Init(-1, 44100));
+    EXPECT_EQ(second.StreamCreateFile(file), 0u);
+    EXPECT_FALSE(second.Stop());
+  }
+  ASSERT_TRUE(lib.Free());
+  {
+    SCOPED_TRACE("no such audio driver");
+    Env driver("SDL_AUDIODRIVER", QStringLiteral("no-such-driver"));
+    EXPECT_FALSE(lib.Init(-1, 44100));
+    EXPECT_EQ(lib.StreamCreateFile(file), 0u);
+    EXPECT_FALSE(lib.Free());
+  }
+  for (const auto& [device, freq] : {std::pair{0, 44100}, {-1, 0}, {9999, 44100}}) {
+    SCOPED_TRACE(testing::Message() << "device " << device << ", " << freq << " Hz");
+    EXPECT_FALSE(lib.Init(device, freq));
+  }
+  EXPECT_TRUE(lib.Init(-1, 44100)) << "a failed attempt leaves nothing behind";
+  EXPECT_NE(lib.StreamCreateFile(file), 0u);
+}
+
 TEST_F(AudioLibraryTest, OutputLeavesStopSignalsToTheProcess) {
   ASSERT_TRUE(lib.Free());
   struct sigaction dfl {};
