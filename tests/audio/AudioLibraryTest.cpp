@@ -102,6 +102,12 @@ std::int64_t residentBytes() {
   return parts.size() > 1 ? parts[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
 }
 
+// Playing, or waiting for the decoder on a machine under load: either way not ended.
+bool sounding(SdlAudioLibrary& lib, HSTREAM h) {
+  const int a = lib.ChannelIsActive(h);
+  return a == ACTIVE_PLAYING || a == ACTIVE_STALLED;
+}
+
 class Env {
  public:
   Env(const char* name, const QString& value) : name_(name) {
@@ -350,7 +356,7 @@ TEST_F(AudioLibraryTest, LengthIsExactAtTheFilesOwnRateAndChannels) {
   // Every kind decodes in play, all of them mixed at once.
   for (HSTREAM h : handles) EXPECT_TRUE(lib.ChannelPlay(h, false));
   std::this_thread::sleep_for(150ms);
-  for (HSTREAM h : handles) EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_PLAYING) << h;
+  for (HSTREAM h : handles) EXPECT_TRUE(sounding(lib, h)) << h;
 }
 
 TEST_F(AudioLibraryTest, LongVbrMp3WithoutTagReportsItsRealLength) {
@@ -460,7 +466,7 @@ TEST_F(AudioLibraryTest, LargeFilesAreStreamedNotHeldInMemory) {
     EXPECT_EQ(lib.ChannelGetLength(h), c.length);
     ASSERT_TRUE(lib.ChannelPlay(h, false));
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_PLAYING);
+    EXPECT_TRUE(sounding(lib, h));
     const std::int64_t grown = residentBytes() - before;
     EXPECT_LT(grown, 12 * 1024 * 1024) << "resident memory grew by " << grown << " bytes";
     lib.StreamFree(h);
@@ -627,7 +633,7 @@ TEST_F(AudioOutputTest, WhatIsHeardFollowsPlayPauseStopAndRestart) {
   const QString wav = tone(QStringLiteral("t.wav"), 0.5);
   const QString flac48 = tone(QStringLiteral("t48.flac"), 0.5, 48000);
   const QString mp348 = tone(QStringLiteral("t48.mp3"), 0.5, 48000);
-  enum class Op { Play, Restart, Pause, Stop };
+  enum class Op { Play, PlayOnceEnded, Restart, Pause, Stop };
   struct Step {
     int atMs;
     Op op;
@@ -649,19 +655,19 @@ TEST_F(AudioOutputTest, WhatIsHeardFollowsPlayPauseStopAndRestart) {
        wav,
        {{0, Op::Play}, {200, Op::Pause}, {450, Op::Play}},
        {0.2, 0.3},
-       0.05,
+       0.1,
        0.5,
        0.005},
       {"stop holds the place",
        wav,
        {{0, Op::Play}, {200, Op::Stop}, {450, Op::Play}},
        {0.2, 0.3},
-       0.05,
+       0.1,
        0.5,
        0.005},
       {"an ended stream plays again from its start",
        wav,
-       {{0, Op::Play}, {700, Op::Play}},
+       {{0, Op::Play}, {0, Op::PlayOnceEnded}},
        {0.5, 0.5},
        0.005,
        1.0,
@@ -670,9 +676,9 @@ TEST_F(AudioOutputTest, WhatIsHeardFollowsPlayPauseStopAndRestart) {
        wav,
        {{0, Op::Play}, {250, Op::Restart}},
        {0.75},
-       0.05,
+       0.1,
        0.75,
-       0.05},
+       0.1},
   };
   int n = 0;
   for (const auto& row : rows) {
@@ -685,6 +691,10 @@ TEST_F(AudioOutputTest, WhatIsHeardFollowsPlayPauseStopAndRestart) {
     for (const Step& step : row.script) {
       std::this_thread::sleep_until(start + std::chrono::milliseconds(step.atMs));
       switch (step.op) {
+        case Op::PlayOnceEnded:
+          EXPECT_TRUE(waitUntil([&] { return out.lib.ChannelIsActive(h) == ACTIVE_STOPPED; }, 3s));
+          std::this_thread::sleep_for(100ms);
+          [[fallthrough]];
         case Op::Play:
           EXPECT_TRUE(out.lib.ChannelPlay(h, false));
           break;
