@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "app/Errors.h"
@@ -48,6 +49,7 @@ struct SpeechDispatcher::State {
   std::deque<std::string> texts;  // UTF-8, in arrival order
   bool stop = false;
   bool done = false;
+  bool noWorker = false;          // the thread could not be started: never retry
   Clock::time_point busySince{};  // start of the server call running now
   bool busy = false;
 
@@ -153,7 +155,15 @@ SpeechDispatcher::SpeechDispatcher() : SpeechDispatcher(Timing{}) {}
 SpeechDispatcher::SpeechDispatcher(Timing timing) : state_(std::make_shared<State>()) {
   state_->timing = timing;
   // The thread holds its own reference: it may outlive this object when a call hangs.
-  std::thread([s = state_] { s->run(); }).detach();
+  try {
+    std::thread([s = state_] { s->run(); }).detach();
+  } catch (const std::system_error& e) {
+    // No thread, no speech; the program itself goes on.
+    state_->link = Link::Closed;
+    state_->reason = QStringLiteral("no worker thread: ") + QString::fromLocal8Bit(e.what());
+    state_->noWorker = true;
+    state_->done = true;
+  }
 }
 
 SpeechDispatcher::~SpeechDispatcher() {
@@ -176,7 +186,7 @@ void SpeechDispatcher::speak(const QString& text) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - s.busySince);
     throw AppError(unavailable(QStringLiteral("no answer for ") + millis(ms)));
   }
-  if (s.link == Link::Closed && now - s.lastOpenAttempt >= s.timing.retryInterval) {
+  if (s.link == Link::Closed && !s.noWorker && now - s.lastOpenAttempt >= s.timing.retryInterval) {
     s.link = Link::Opening;
     s.openRequested = true;
     s.wake.notify_all();
