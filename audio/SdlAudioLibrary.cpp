@@ -253,23 +253,23 @@ struct SdlAudioLibrary::Impl {
       if (!s->mixing || s->ended.load(std::memory_order_relaxed)) continue;
       const float vol = s->volume.load(std::memory_order_relaxed);
       bool watch = im.trace && s->firstSoundNs.load(std::memory_order_relaxed) == 0;
-      const std::size_t got = s->ring.consume(frames, [&](const float* p, std::size_t n,
-                                                          std::size_t at) noexcept {
-        float* o = out + at * 2;
-        for (std::size_t i = 0; i < n * 2; ++i) o[i] += vol * p[i];
-        if (watch) {
-          for (std::size_t i = 0; i < n * 2; ++i) {
-            if (vol * p[i] != 0.0f) {
-              const auto frame = static_cast<std::int64_t>(at + i / 2);
-              const std::int64_t at_ns = t0 + frame * 1000000000 / im.freq;
-              s->firstSoundNs.store(at_ns, std::memory_order_relaxed);
-              if (trace::on()) trace::mark("sound", at_ns, static_cast<long long>(s->id));
-              watch = false;
-              break;
+      const std::size_t got =
+          s->ring.consume(frames, [&](const float* p, std::size_t n, std::size_t at) noexcept {
+            float* o = out + at * 2;
+            for (std::size_t i = 0; i < n * 2; ++i) o[i] += vol * p[i];
+            if (watch) {
+              for (std::size_t i = 0; i < n * 2; ++i) {
+                if (vol * p[i] != 0.0f) {
+                  const auto frame = static_cast<std::int64_t>(at + i / 2);
+                  const std::int64_t at_ns = t0 + frame * 1000000000 / im.freq;
+                  s->firstSoundNs.store(at_ns, std::memory_order_relaxed);
+                  if (trace::on()) trace::mark("sound", at_ns, static_cast<long long>(s->id));
+                  watch = false;
+                  break;
+                }
+              }
             }
-          }
-        }
-      });
+          });
       if (got < frames) {
         if (s->sourceDone.load(std::memory_order_acquire) && s->ring.available() == 0)
           s->ended.store(true, std::memory_order_relaxed);
@@ -382,7 +382,8 @@ HSTREAM SdlAudioLibrary::StreamCreateFile(const QString& path) noexcept {
       im.wake = true;
     }
     im.workCv.notify_one();
-    if (im.trace && trace::on()) trace::mark("created", trace::nowNs(), static_cast<long long>(s->id));
+    if (im.trace && trace::on())
+      trace::mark("created", trace::nowNs(), static_cast<long long>(s->id));
     return s->id;
   } catch (...) {
     return 0;
