@@ -22,7 +22,6 @@ TEST(Connect, EmptyFieldsAreRefusedWithTheirBoxAndFocus) {
   };
   for (const Case& c : cases) {
     MqttSession s;
-    s.form.show();
     s.form.PageControl1->setCurrentWidget(s.form.TabSheet2);
     (s.form.*c.field)->clear();
     s.press(&TForm_player::btnConnectClick);

@@ -131,7 +131,6 @@ TEST(Publish, FieldAndLibraryFailuresShowTheirBoxes) {
   };
   for (const Case& c : cases) {
     MqttSession s;
-    s.form.show();
     s.form.PageControl1->setCurrentWidget(s.form.TabSheet2);
     ASSERT_TRUE(s.connect());
     c.setup(s);

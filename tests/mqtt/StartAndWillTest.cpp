@@ -6,7 +6,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "MqttSession.h"
@@ -80,8 +79,8 @@ TEST(Will, ClosingTheWindowSendsNoDisconnectSoTheBrokerPublishesTheWill) {
   ASSERT_TRUE(waitFor([&] { return form.mqtt->f_connected.load(); }, 3000));
   ::mosquitto* session = form.mqtt->f_mosq;
 
-  form.show();
   form.close();
+  EXPECT_TRUE(form.closed());
   f.reset();  // the window is gone; its session is left as it was
   spin(300);
   EXPECT_TRUE(will.messages().isEmpty());
@@ -99,23 +98,18 @@ TEST(Will, KilledProgramStartedUnattendedLeavesItsWill) {
   const QString exe = dir.filePath(QStringLiteral("vuvedid"));
   ASSERT_TRUE(QFile::copy(QStringLiteral(VUVEDID_EXE), exe));
   writeFile(dir.filePath(QStringLiteral("MQTT.ini")), settingsFor(broker, QStringLiteral("room9")));
-  QProcess program;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
   // Its own runtime folder, and a speech service address where none runs: nothing of the
   // program outlives the test.
-  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-  env.insert(QStringLiteral("SPEECHD_ADDRESS"),
-             QStringLiteral("unix_socket:") + dir.filePath(QStringLiteral("no-speech.sock")));
-  program.setProcessEnvironment(env);
-  program.setStandardOutputFile(QProcess::nullDevice());
-  program.setStandardErrorFile(QProcess::nullDevice());
-  program.start(exe, {QStringLiteral("start")});
-  ASSERT_TRUE(program.waitForStarted(5000));
+  ChildProcess program(
+      exe, {QStringLiteral("start")}, false, false,
+      {QStringLiteral("QT_QPA_PLATFORM=offscreen"), QStringLiteral("SDL_AUDIODRIVER=dummy"),
+       QStringLiteral("XDG_RUNTIME_DIR=") + dir.path(),
+       QStringLiteral("SPEECHD_ADDRESS=unix_socket:") +
+           dir.filePath(QStringLiteral("no-speech.sock"))});
+  ASSERT_TRUE(program.started());
   EXPECT_TRUE(broker.waitForLog(QStringLiteral("Received SUBSCRIBE from room9"), 8000))
       << broker.log().toStdString();
-  ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
-  program.waitForFinished(5000);
+  program.signal(SIGKILL);
+  program.wait(5000);
   EXPECT_EQ(will.waitForMessages(1), QStringList{QStringLiteral("Will|0|1|4|Will")});
 }

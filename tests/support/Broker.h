@@ -2,13 +2,41 @@
 // A real mosquitto broker on 127.0.0.1 at a free port, started and stopped by a test, with
 // its full log in a file the test can read; and the real mosquitto_pub / mosquitto_sub.
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
 namespace vuvedid::test {
+
+// A child process started with posix_spawn (which, unlike a fork, leaves the thread
+// sanitizer's view of this multi-threaded process intact). Killed when destroyed.
+class ChildProcess {
+ public:
+  // program is a path; env entries "NAME=value" are added to this process's environment.
+  // With pipeStdin / pipeStdout the child's stdin / stdout is a pipe to this process, else
+  // /dev/null.
+  ChildProcess(const QString& program, const QStringList& args, bool pipeStdin = false,
+               bool pipeStdout = false, const QStringList& env = {});
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  int pid() const { return pid_; }
+  bool running();
+  void signal(int sig);
+  // Waits up to ms for the child to end; returns its exit status, or -1.
+  int wait(int ms);
+  void writeAndClose(const QByteArray& data);
+  // What the child wrote to its stdout so far (non-blocking).
+  QByteArray readAvailable();
+
+ private:
+  int pid_ = -1;
+  int in_ = -1, out_ = -1;
+  int status_ = -1;
+};
 
 struct BrokerOptions {
   // Refuse anonymous clients; the one account is user / password.
@@ -42,7 +70,7 @@ class Broker {
   BrokerOptions options_;
   QTemporaryDir dir_;
   int port_ = 0;
-  std::unique_ptr<QProcess> process_;
+  std::unique_ptr<ChildProcess> process_;
 };
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
@@ -64,7 +92,7 @@ class Subscriber {
   QStringList waitForMessages(int count, int ms = 3000);
 
  private:
-  std::unique_ptr<QProcess> process_;
+  std::unique_ptr<ChildProcess> process_;
   QByteArray buffer_;
 };
 
