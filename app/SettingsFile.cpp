@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QTabWidget>
+#include <cstdio>
 
 #include "app/AppInfo.h"
 #include "app/IniFile.h"
+#include "audio/SdlAudioLibrary.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
 
@@ -85,6 +87,15 @@ void SettingsFile::load() {
   ruleB(f.chbx_povtor, read(kMqtt, "povtor", zero));
   ruleB(f.chbx_reconnect, read(kMqtt, "reconnect", zero));
   ruleB(f.chbx_shufle, read(kPlayer, "shufle", zero));
+  // [audio] device: the output by the name SDL reports, taken by the Init that follows
+  // this load; its notices (a missing output, a lost one opened again) go to the system log.
+  if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(f.services.audio)) {
+    sdl->setDeviceName(read(QStringLiteral("audio"), "device"));
+    sdl->setNotice([&f](const QString& line) {
+      f.AddSysLog(line);
+      std::fprintf(stderr, "%s\n", line.toUtf8().constData());  // the journal, when a service
+    });
+  }
 }
 
 void SettingsFile::btn_save_mqttClick() {

@@ -176,12 +176,22 @@ struct Stream {
 
 }  // namespace
 
+// How often the players' calls look for a lost output.
+constexpr std::int64_t kDeviceCheckNs = 500'000'000;
+
 struct SdlAudioLibrary::Impl {
-  SDL_AudioDeviceID dev = 0;
+  SDL_AudioDeviceID dev = 0;  // 0 while a lost output could not be opened again
+  bool open = false;          // from a successful Init to Free
   int freq = 44100;
   int bufferFrames = 0;
   bool trace = false;
   bool outputStopped = false;
+  QString deviceName;     // as asked for ("" = the default output)
+  QByteArray openedName;  // what SDL opened (empty = the default output)
+  bool usedDefault = false;
+  int reopens = 0;
+  std::int64_t lastCheckNs = 0;
+  std::function<void(const QString&)> notice;
 
   std::unordered_map<HSTREAM, std::shared_ptr<Stream>> streams;  // GUI thread only
   std::vector<Stream*> mix;                                      // under the device lock
@@ -285,6 +295,73 @@ struct SdlAudioLibrary::Impl {
     }
   }
 
+  void tell(const QString& line) noexcept {
+    if (!notice) return;
+    try {
+      notice(line);
+    } catch (...) {
+    }
+  }
+
+  SDL_AudioSpec wantedSpec() noexcept {
+    SDL_AudioSpec want{};
+    want.freq = freq;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = static_cast<Uint16>(bufferFramesFromEnv());
+    want.callback = &Impl::mixCallback;
+    want.userdata = this;
+    return want;
+  }
+
+  // True when SDL currently lists an output of exactly this name.
+  static bool outputListed(const QByteArray& name) noexcept {
+    const int n = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < n; ++i) {
+      const char* have = SDL_GetAudioDeviceName(i, 0);
+      if (have && name == have) return true;
+    }
+    return false;
+  }
+
+  // Called from the players' per-tick calls: cheap unless the output has been lost.
+  void checkOutput() noexcept {
+    if (!open) return;
+    const std::int64_t now = nowNs();
+    if (now - lastCheckNs < kDeviceCheckNs) return;
+    lastCheckNs = now;
+    if (dev != 0 && SDL_GetAudioDeviceStatus(dev) != SDL_AUDIO_STOPPED) return;
+    reopen();
+  }
+
+  // The sound server behind a lost device is usually a new process: SDL's driver keeps
+  // its connection to the old one, so the audio subsystem starts over before the open.
+  void reopen() noexcept {
+    if (dev != 0) {
+      SDL_CloseAudioDevice(dev);  // the callback has run for the last time
+      dev = 0;
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;  // tried again at the next check
+    } else if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      return;
+    }
+    const char* name = nullptr;
+    if (!openedName.isEmpty() && outputListed(openedName)) name = openedName.constData();
+    SDL_AudioSpec want = wantedSpec();
+    SDL_AudioSpec have{};
+    SDL_AudioDeviceID d = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+    if (d == 0) {
+      // Not back yet: start over at the next check, so the driver reconnects once more.
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return;
+    }
+    dev = d;
+    bufferFrames = have.samples;
+    ++reopens;
+    if (!outputStopped) SDL_PauseAudioDevice(dev, 0);
+    tell(QStringLiteral("Audio output lost, opened again"));
+  }
+
   void stopWorker() noexcept {
     if (!worker.joinable()) return;
     {
@@ -304,34 +381,47 @@ std::uint32_t SdlAudioLibrary::GetVersion() noexcept { return kAudioInterfaceVer
 
 bool SdlAudioLibrary::Init(int device, int freq) noexcept {
   Impl& im = *impl_;
-  if (im.dev != 0) return true;  // already open: the output is ready
+  if (im.open) return true;  // already open: the output is ready
   if (freq <= 0 || freq > 384000 || (device != -1 && device < 1)) return false;
   // SDL's audio brings up its event system, which by default takes SIGINT and SIGTERM and
   // turns them into an event nobody here reads: the program would no longer stop when
   // told to. The signals stay the process's own.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-  const char* name = nullptr;  // -1: the default output
+  QByteArray name;  // empty: the default output
+  im.usedDefault = false;
   if (device >= 1) {
-    name = SDL_GetAudioDeviceName(device - 1, 0);
-    if (!name) {
+    const char* n = SDL_GetAudioDeviceName(device - 1, 0);
+    if (!n) {
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       return false;
+    }
+    name = n;
+  } else if (!im.deviceName.isEmpty()) {
+    name = im.deviceName.toUtf8();
+    if (!Impl::outputListed(name)) {
+      im.tell(QStringLiteral("Audio device \"%1\" not found, using the default output")
+                  .arg(im.deviceName));
+      name.clear();
+      im.usedDefault = true;
     }
   }
   im.freq = freq;
   im.trace = traceFromEnv();
   im.outputStopped = false;
-  SDL_AudioSpec want{};
-  want.freq = freq;
-  want.format = AUDIO_F32SYS;
-  want.channels = 2;
-  want.samples = static_cast<Uint16>(bufferFramesFromEnv());
-  want.callback = &Impl::mixCallback;
-  want.userdata = &im;
+  SDL_AudioSpec want = im.wantedSpec();
   SDL_AudioSpec have{};
   // No allowed changes: SDL converts for the hardware, the mixer always sees this format.
-  const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+  SDL_AudioDeviceID dev =
+      SDL_OpenAudioDevice(name.isEmpty() ? nullptr : name.constData(), 0, &want, &have, 0);
+  if (dev == 0 && !name.isEmpty() && device == -1) {
+    // Listed but busy or broken: the room still gets sound from the default output.
+    im.tell(QStringLiteral("Audio device \"%1\" could not be opened, using the default output")
+                .arg(im.deviceName));
+    name.clear();
+    im.usedDefault = true;
+    dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  }
   if (dev == 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
@@ -346,6 +436,10 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
     return false;
   }
   im.dev = dev;
+  im.open = true;
+  im.openedName = name;
+  im.reopens = 0;
+  im.lastCheckNs = nowNs();
   im.bufferFrames = have.samples;
   SDL_PauseAudioDevice(dev, 0);
   return true;
@@ -353,7 +447,8 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
 
 HSTREAM SdlAudioLibrary::StreamCreateFile(const QString& path) noexcept {
   Impl& im = *impl_;
-  if (im.dev == 0) return 0;
+  if (!im.open) return 0;
+  im.checkOutput();
   if (im.trace && trace::on()) trace::mark("create", trace::nowNs());
   try {
     auto dec = AudioDecoder::open(path);
@@ -494,6 +589,7 @@ double SdlAudioLibrary::ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noe
 }
 
 int SdlAudioLibrary::ChannelIsActive(HSTREAM h) noexcept {
+  impl_->checkOutput();
   const Stream* s = impl_->find(h);
   if (!s) return ACTIVE_STOPPED;
   switch (s->state) {
@@ -514,7 +610,7 @@ QString SdlAudioLibrary::ChannelGetFileName(HSTREAM h) noexcept {
 
 bool SdlAudioLibrary::Stop() noexcept {
   Impl& im = *impl_;
-  if (im.dev == 0) return false;
+  if (!im.open) return false;
   SDL_PauseAudioDevice(im.dev, 1);
   im.outputStopped = true;
   DeviceLock dl(im.dev);
@@ -527,17 +623,29 @@ bool SdlAudioLibrary::Stop() noexcept {
 
 bool SdlAudioLibrary::Free() noexcept {
   Impl& im = *impl_;
-  if (im.dev == 0) return false;
-  SDL_CloseAudioDevice(im.dev);  // the callback has run for the last time
+  if (!im.open) return false;
+  if (im.dev != 0) SDL_CloseAudioDevice(im.dev);  // the callback has run for the last time
   im.dev = 0;
+  im.open = false;
+  im.notice = nullptr;
   im.stopWorker();
   im.mix.clear();
   im.work.clear();
   im.streams.clear();
   im.bufferFrames = 0;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (SDL_WasInit(SDL_INIT_AUDIO) != 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   return true;
 }
+
+void SdlAudioLibrary::setDeviceName(const QString& name) { impl_->deviceName = name; }
+
+bool SdlAudioLibrary::usedDefaultOutput() const noexcept { return impl_->usedDefault; }
+
+void SdlAudioLibrary::setNotice(std::function<void(const QString&)> notice) {
+  impl_->notice = std::move(notice);
+}
+
+int SdlAudioLibrary::reopenCount() const noexcept { return impl_->reopens; }
 
 int SdlAudioLibrary::bufferFrames() const noexcept { return impl_->bufferFrames; }
 

@@ -8,7 +8,14 @@
 //
 // Environment: VUVEDID_AUDIO_BUFFER sets the device buffer in frames (default 1024);
 // VUVEDID_AUDIO_TRACE=1 makes the mixer note when each stream first sounded.
+//
+// A lost output (the sound server restarted, a USB card pulled) leaves SDL's device
+// stopped: the mixer is no longer called and every stream would report "playing" for
+// ever. The calls the players make each tick look at the device at most every 500 ms and
+// open it again with the same parameters; streams and their rings are kept.
+#include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "audio/AudioLibrary.h"
@@ -34,6 +41,17 @@ class SdlAudioLibrary final : public IAudioLibrary {
   QString ChannelGetFileName(HSTREAM h) noexcept override;
   bool Stop() noexcept override;
   bool Free() noexcept override;
+
+  // The output to open by the name SDL reports; empty for the default. Read by Init with
+  // device -1; a name SDL does not know opens the default output instead.
+  void setDeviceName(const QString& name);
+  // True when the last Init opened the default output in place of the named one.
+  bool usedDefaultOutput() const noexcept;
+  // Receives a line for the operator when the named output is missing and when a lost
+  // output is opened again. GUI thread; cleared by Free.
+  void setNotice(std::function<void(const QString&)> notice);
+  // How many times a lost output has been opened again since Init.
+  int reopenCount() const noexcept;
 
   // Device buffer in frames as opened (0 before Init).
   int bufferFrames() const noexcept;
