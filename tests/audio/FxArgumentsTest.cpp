@@ -16,9 +16,9 @@ TEST(FxArguments, VolumeBeforeFirstBangFileAfterIt) {
       {"bell.mp3", "", "bell.mp3"},  // no "!": the whole text is the file
       {"!bell.mp3", "", "bell.mp3"},
       {"50!", "50", ""},
-      {"1!2!3.mp3", "1", "2!3.mp3"},        // only the first "!" divides
-      {"c:50!a.mp3", "50!a.mp3", "a.mp3"},  // ":" first: the "!" stays in the volume
-      {"50!c:x.mp3", "x.", "c:x.mp3"},      // ":" after the "!": slice starts past it
+      {"1!2!3.mp3", "1", "2!3.mp3"},    // only the first "!" divides
+      {"c:50!a.mp3", "50!a", "a.mp3"},  // ":" first: the "!" stays in the volume
+      {"50!c:x.mp3", "x.", "c:x.mp3"},  // ":" after the "!": slice starts past it
       {"громко!звон.mp3", "громко", "звон.mp3"},
       {"", "", ""},
   };
