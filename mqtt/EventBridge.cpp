@@ -1,6 +1,7 @@
 #include "mqtt/EventBridge.h"
 
 #include <mosquitto.h>
+#include <pthread.h>
 
 #include <QCoreApplication>
 #include <cstdlib>
@@ -24,9 +25,11 @@ QEvent::Type MqttEvent::eventType() {
 }
 
 void EventReceiver::customEvent(QEvent* event) {
-  if (event->type() != MqttEvent::eventType()) return;
-  auto* e = static_cast<MqttEvent*>(event);
-  if (e->record) handler_(std::move(e->record));
+  // Only the bridge posts here. The record is taken under the lock it was posted under, so
+  // the hand-over is ordered for every observer (the thread sanitizer included), not only
+  // through Qt's own queue.
+  std::unique_ptr<T_win_message> record = bridge::take(static_cast<MqttEvent*>(event));
+  if (record) handler_(std::move(record));
 }
 
 namespace bridge {
@@ -70,8 +73,13 @@ void on_disconnect_cb(::mosquitto* m, void*, int rc) {
   // loses the race waits for ever.
   if (rc != 0) mosquitto_disconnect(m);
   std::lock_guard lock(g_lock);
-  if (!g_endpoint.receiver) return;
   const std::uint64_t tag = tagOf(m);
+  if (rc != 0 && (!g_endpoint.receiver || tag == 0)) {
+    // A session left open by a window that is gone: nobody will ever stop it, so its thread
+    // releases itself when it ends (which it does right after this call).
+    pthread_detach(pthread_self());
+  }
+  if (!g_endpoint.receiver) return;
   if (tag != 0) {
     g_endpoint.disconnectResult->store(rc);
     g_endpoint.connected->store(false);
@@ -111,6 +119,12 @@ void on_log_cb(::mosquitto* m, void*, int level, const char* text) {
 }
 
 }  // namespace
+
+std::unique_ptr<T_win_message> take(MqttEvent* event) noexcept {
+  std::lock_guard lock(g_lock);
+  if (event->type() != MqttEvent::eventType()) return nullptr;
+  return std::move(event->record);
+}
 
 void attach(const Endpoint& endpoint) noexcept {
   std::lock_guard lock(g_lock);

@@ -95,6 +95,9 @@ void detach() noexcept;
 // any other handle carry tag 0 and leave the flags alone.
 void setLiveSession(::mosquitto* handle, std::uint64_t tag) noexcept;
 
+// Takes the record out of a posted event (on the GUI thread).
+std::unique_ptr<T_win_message> take(MqttEvent* event) noexcept;
+
 // Installs the seven callbacks: connect, disconnect, publish, message, subscribe,
 // unsubscribe, log.
 void installCallbacks(::mosquitto* handle) noexcept;
