@@ -60,18 +60,29 @@ double maxOf(const std::vector<double>& v) {
   return v.empty() ? -1 : *std::max_element(v.begin(), v.end());
 }
 
+// The median of the runs' figures (the mean of the middle two for an even count).
+double midpoint(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
 // Figures of several runs: name -> one value per run.
 using Runs = std::map<std::string, std::vector<double>>;
 
-std::string cell(const std::vector<double>& v, int digits = 2) {
+std::string cell(std::vector<double> v, int digits = 2) {
+  // A negative figure stands for "nothing to measure" in that run.
+  std::erase_if(v, [](double x) { return x < 0; });
   if (v.empty()) return "n/a";
+  if (std::all_of(v.begin(), v.end(), [](double x) { return x == static_cast<long long>(x); }))
+    digits = 0;
   char b[128];
   const double lo = *std::min_element(v.begin(), v.end());
   const double hi = *std::max_element(v.begin(), v.end());
   if (v.size() == 1)
     std::snprintf(b, sizeof b, "%.*f", digits, v[0]);
   else
-    std::snprintf(b, sizeof b, "%.*f [%.*f–%.*f]", digits, median(v), digits, lo, digits, hi);
+    std::snprintf(b, sizeof b, "%.*f [%.*f–%.*f]", digits, midpoint(v), digits, lo, digits, hi);
   return b;
 }
 
@@ -164,7 +175,7 @@ int onsets(const std::string& label, const std::vector<std::string>& dirs) {
   }
   row(label, r, {"n", "missed", "p50", "p90", "p99", "max"});
   // For the side-by-side ratio in run.sh.
-  std::fprintf(stderr, "P50 %s %.3f\n", label.c_str(), median(r["p50"]));
+  std::fprintf(stderr, "P50 %.3f %s\n", midpoint(r["p50"]), label.c_str());
   return 0;
 }
 
