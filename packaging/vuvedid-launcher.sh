@@ -5,7 +5,10 @@
 # folder only root may write, so each user runs a copy kept in their own data folder
 # (refreshed whenever the installed program changes); the settings are saved beside it.
 set -eu
-installed=/usr/lib/vuvedid/vuvedid
+# The program sits in ../lib/vuvedid from this script, wherever the tree was unpacked
+# (/usr for the package; a staging folder when the install is checked before packaging).
+here=$(dirname "$(readlink -f "$0")")
+installed="$here/../lib/vuvedid/vuvedid"
 home_dir="${VUVEDID_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/vuvedid}"
 mkdir -p "$home_dir"
 if ! cmp -s "$installed" "$home_dir/vuvedid"; then

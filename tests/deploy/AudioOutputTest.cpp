@@ -1,0 +1,200 @@
+// Choosing the output by name, and carrying on when the sound server behind it restarts.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <optional>
+
+#include "audio/AudioLibrary.h"
+#include "audio/SdlAudioLibrary.h"
+#include "support/Broker.h"
+#include "support/FormFixture.h"
+#include "support/SoundFiles.h"
+
+using namespace vuvedid;
+using namespace vuvedid::test;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class EnvVar {
+ public:
+  EnvVar(const char* name, const QByteArray& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = QByteArray(old);
+    setenv(name, value.constData(), 1);
+  }
+  ~EnvVar() {
+    if (old_)
+      setenv(name_, old_->constData(), 1);
+    else
+      unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<QByteArray> old_;
+};
+
+}  // namespace
+
+// SDL's dummy driver has exactly one output, "System audio output device".
+struct DeviceCase {
+  const char* device;  // nullptr: no [audio] section at all
+  bool usesDefault;
+  const char* logLine;  // expected in the system log, nullptr: no audio line there
+};
+
+class OutputDeviceSetting : public ::testing::TestWithParam<DeviceCase> {};
+
+TEST_P(OutputDeviceSetting, OpensTheNamedOutputOrTheDefaultWithALogLine) {
+  const DeviceCase c = GetParam();
+  FormOptions o;
+  o.prepare = [&](const QString& exeDir) {
+    QByteArray ini = "[protokol]\nlog=1\n";
+    if (c.device) ini += QByteArray("[audio]\ndevice=") + c.device + "\n";
+    writeFile(exeDir + QStringLiteral("MQTT.ini"), ini);
+  };
+  FormFixture f(o);
+  EXPECT_EQ(f.terminatedWith, -1);
+  EXPECT_TRUE(f.boxes.boxes.empty());
+  EXPECT_EQ(f.audio->usedDefaultOutput(), c.usesDefault);
+  const QString log = f.form().memo2->toPlainText();
+  if (c.logLine)
+    EXPECT_TRUE(log.contains(QString::fromUtf8(c.logLine))) << log.toStdString();
+  else
+    EXPECT_FALSE(log.contains(QStringLiteral("Audio"))) << log.toStdString();
+  // Whichever output it is, it plays.
+  const QString tone = f.path(QStringLiteral("t.wav"));
+  ASSERT_TRUE(toneFile(tone, 0.2));
+  const HSTREAM h = f.audio->StreamCreateFile(tone);
+  ASSERT_NE(h, 0u);
+  EXPECT_TRUE(f.audio->ChannelPlay(h, false));
+  EXPECT_TRUE(waitFor([&] { return f.audio->ChannelIsActive(h) == ACTIVE_STOPPED; }, 5000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutputDeviceSetting,
+    ::testing::Values(DeviceCase{nullptr, false, nullptr}, DeviceCase{"", false, nullptr},
+                      DeviceCase{"System audio output device", false, nullptr},
+                      DeviceCase{"  System audio output device  ", false, nullptr},
+                      DeviceCase{"Speakers in room 2", true,
+                                 "Audio device \"Speakers in room 2\" not found, using the "
+                                 "default output"},
+                      DeviceCase{"Система", true,
+                                 "Audio device \"Система\" not found, using the default output"}));
+
+// A private PulseAudio server with one null sink, killed and started again by the test.
+class PulseServer {
+ public:
+  explicit PulseServer(const QString& dir) : dir_(dir) {}
+  bool start() {
+    process_ = std::make_unique<ChildProcess>(
+        QStringLiteral("/usr/bin/pulseaudio"),
+        QStringList{
+            QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+            QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disable-shm=yes"),
+            QStringLiteral("--log-target=file:") + dir_ + QStringLiteral("/pulse.log"),
+            QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=room"),
+            QStringLiteral("-L"),
+            QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket()},
+        false, false,
+        QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + dir_, QStringLiteral("HOME=") + dir_});
+    return waitFor([&] { return pactl({QStringLiteral("info")}).has_value(); }, 8000);
+  }
+  void kill() {
+    if (!process_) return;
+    process_->signal(SIGKILL);
+    process_->wait(3000);
+    process_.reset();
+  }
+  QString socket() const { return dir_ + QStringLiteral("/native"); }
+  // pactl's output, or nothing when it fails.
+  std::optional<QString> pactl(const QStringList& args) const {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("pactl"), args);
+    if (!p.waitForFinished(3000) || p.exitCode() != 0) return std::nullopt;
+    return QString::fromUtf8(p.readAllStandardOutput());
+  }
+
+ private:
+  QString dir_;
+  std::unique_ptr<ChildProcess> process_;
+};
+
+TEST(LostOutput, AStreamPlaysOnAfterTheSoundServerRestarts) {
+  if (!QFileInfo::exists(QStringLiteral("/usr/bin/pulseaudio")))
+    GTEST_SKIP() << "pulseaudio is not installed (scripts/deps.sh test)";
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  PulseServer pulse(dir.path());
+  if (!pulse.start()) GTEST_SKIP() << "a private pulseaudio server cannot run here";
+  EnvVar driver("SDL_AUDIODRIVER", "pulseaudio");
+  EnvVar server("PULSE_SERVER", ("unix:" + pulse.socket()).toUtf8());
+
+  QStringList notices;
+  SdlAudioLibrary audio;
+  audio.setNotice([&](const QString& line) { notices << line; });
+  ASSERT_TRUE(audio.Init(-1, 44100));
+  const QString tone = dir.filePath(QStringLiteral("t.wav"));
+  ASSERT_TRUE(toneFile(tone, 3.0));
+  const HSTREAM h = audio.StreamCreateFile(tone);
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(audio.ChannelPlay(h, false));
+  spin(300);
+  ASSERT_EQ(audio.ChannelIsActive(h), ACTIVE_PLAYING);
+
+  pulse.kill();
+  // While the server is away the stream waits where it was (nothing to play to).
+  for (int i = 0; i < 10; ++i) {
+    audio.ChannelIsActive(h);
+    spin(100);
+  }
+  EXPECT_NE(audio.ChannelIsActive(h), ACTIVE_STOPPED);
+  ASSERT_TRUE(pulse.start());
+
+  // The players keep asking; the layer notices, opens the output again, and the rest of
+  // the tone plays to its end on the new server.
+  EXPECT_TRUE(waitFor(
+      [&] {
+        audio.ChannelIsActive(h);
+        return audio.reopenCount() > 0;
+      },
+      8000))
+      << notices.join('\n').toStdString();
+  EXPECT_TRUE(waitFor(
+      [&] {
+        return !pulse
+                    .pactl({QStringLiteral("list"), QStringLiteral("short"),
+                            QStringLiteral("sink-inputs")})
+                    .value_or(QString())
+                    .trimmed()
+                    .isEmpty();
+      },
+      3000));
+  EXPECT_TRUE(waitFor([&] { return audio.ChannelIsActive(h) == ACTIVE_STOPPED; }, 8000));
+  EXPECT_TRUE(notices.contains(QStringLiteral("Audio output lost, opened again")))
+      << notices.join('\n').toStdString();
+  // A new stream on the reopened output plays too.
+  const HSTREAM h2 = audio.StreamCreateFile(tone);
+  ASSERT_NE(h2, 0u);
+  EXPECT_TRUE(audio.ChannelPlay(h2, false));
+  spin(200);
+  EXPECT_EQ(audio.ChannelIsActive(h2), ACTIVE_PLAYING);
+  audio.Free();
+  pulse.kill();
+}
