@@ -12,7 +12,8 @@ BUILD_PKGS=(
   fonts-dejavu-extra fonts-wine
 )
 RUN_PKGS=(speech-dispatcher speech-dispatcher-espeak-ng)
-TEST_PKGS=(mosquitto mosquitto-clients speech-dispatcher sox libsox-fmt-mp3 lame)
+TEST_PKGS=(mosquitto mosquitto-clients speech-dispatcher sox libsox-fmt-mp3 lame
+  xvfb trayer x11-utils xdotool dpkg-dev pulseaudio pulseaudio-utils)
 
 want=("${BUILD_PKGS[@]}")
 case "${1:-build}" in
