@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <optional>
+#include <string>
 
 #include "audio/AudioLibrary.h"
 #include "audio/SdlAudioLibrary.h"
@@ -51,10 +52,13 @@ class EnvVar {
 
 // SDL's dummy driver has exactly one output, "System audio output device".
 struct DeviceCase {
+  const char* name;
   const char* device;  // nullptr: no [audio] section at all
   bool usesDefault;
   const char* logLine;  // expected in the system log, nullptr: no audio line there
 };
+
+void PrintTo(const DeviceCase& c, std::ostream* os) { *os << (c.device ? c.device : "(none)"); }
 
 class OutputDeviceSetting : public ::testing::TestWithParam<DeviceCase> {};
 
@@ -86,14 +90,16 @@ TEST_P(OutputDeviceSetting, OpensTheNamedOutputOrTheDefaultWithALogLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OutputDeviceSetting,
-    ::testing::Values(DeviceCase{nullptr, false, nullptr}, DeviceCase{"", false, nullptr},
-                      DeviceCase{"System audio output device", false, nullptr},
-                      DeviceCase{"  System audio output device  ", false, nullptr},
-                      DeviceCase{"Speakers in room 2", true,
-                                 "Audio device \"Speakers in room 2\" not found, using the "
-                                 "default output"},
-                      DeviceCase{"Система", true,
-                                 "Audio device \"Система\" not found, using the default output"}));
+    ::testing::Values(
+        DeviceCase{"NoSection", nullptr, false, nullptr},
+        DeviceCase{"EmptyName", "", false, nullptr},
+        DeviceCase{"DummyOutput", "System audio output device", false, nullptr},
+        DeviceCase{"BlanksAround", "  System audio output device  ", false, nullptr},
+        DeviceCase{"Unknown", "Speakers in room 2", true,
+                   "Audio device \"Speakers in room 2\" not found, using the default output"},
+        DeviceCase{"UnknownCyrillic", "Система", true,
+                   "Audio device \"Система\" not found, using the default output"}),
+    [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
 
 // A private PulseAudio server with one null sink, killed and started again by the test.
 class PulseServer {
