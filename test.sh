@@ -18,7 +18,7 @@ case "$mode" in
   plain|--plain) ;;
   --asan)
     dir=build-asan; extra=(-DVUVEDID_SANITIZE=address)
-    export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+    export ASAN_OPTIONS="suppressions=$supp/asan.supp:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
     export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp"
     ;;
