@@ -169,6 +169,8 @@ void MqttClient::act_DisconnectExecute() {
 }
 
 void MqttClient::btnDisconnectClick() {
+  // The user's own Disconnect ends any retrying after a lost connection.
+  if (!auto_disconnect_) lost_reconnect_ = false;
   user_disconnect = 1;
   form_.btnConnect->setEnabled(true);
   act_DisconnectExecute();
@@ -231,9 +233,11 @@ void MqttClient::publish(PublishKind kind) {
 void MqttClient::Timer_actTimer() {
   const bool reconnectAllowed = form_.chbx_reconnect->isChecked() && user_disconnect == 0;
   // The connection was lost (or never accepted) while nobody pressed Disconnect: the
-  // heartbeat could only end silently, so connect again instead.
-  if (reconnectAllowed && f_session_started && !f_connected) {
-    reconnect();
+  // heartbeat could only end silently, so connect again instead. A broker that is still
+  // down keeps this going at every tick until it is back.
+  if (form_.chbx_reconnect->isChecked() && (user_disconnect == 0 || lost_reconnect_) &&
+      f_session_started && !f_connected) {
+    reconnectAfterLoss();
     return;
   }
   act_PublishExecute2();
@@ -241,12 +245,30 @@ void MqttClient::Timer_actTimer() {
 }
 
 void MqttClient::reconnect() {
-  form_.btnDisconnectClick();
+  {
+    const ScopedFlag scope(auto_disconnect_, true);
+    form_.btnDisconnectClick();
+  }
   form_.btnConnectClick();
   // The new session went through: a refused heartbeat of the old one is history, and the
   // command topic is to be subscribed again once the broker accepts the new session.
   publish_error = 0;
   resubscribe_tag_ = session_tag_;
+}
+
+void MqttClient::reconnectAfterLoss() {
+  lost_reconnect_ = true;
+  // One box tells the operator the broker is unreachable; the attempts that follow every
+  // tick only go to the system log, so an outage of hours leaves one box, not hundreds.
+  const ScopedFlag quiet(quiet_failures_, outage_reported_);
+  try {
+    reconnect();
+  } catch (...) {
+    outage_reported_ = true;
+    throw;
+  }
+  lost_reconnect_ = false;
+  outage_reported_ = false;
 }
 
 void MqttClient::loopWrite() {
@@ -297,14 +319,20 @@ void MqttClient::ConvertMosqMessage(const T_mosquitto_message& source,
 // ---- Boxes and cursor -------------------------------------------------------------------
 
 void MqttClient::emptyField(QWidget* field, const QString& name) {
-  form_.services.boxes->show(BoxIcon::Error, kCaption,
-                             QStringLiteral("Недопустимо пустое значение ") + name);
+  report(BoxIcon::Error, QStringLiteral("Недопустимо пустое значение ") + name);
   field->setFocus();
   throw SilentAbort();
 }
 
+void MqttClient::report(BoxIcon icon, const QString& text) {
+  if (quiet_failures_)
+    form_.AddSysLog(text);
+  else
+    form_.services.boxes->show(icon, kCaption, text);
+}
+
 void MqttClient::callFailed(const QString& prefix, MosqCall call, int rc) {
-  form_.services.boxes->show(BoxIcon::Warning, kCaption, prefix + resultText(call, rc));
+  report(BoxIcon::Warning, prefix + resultText(call, rc));
   throw SilentAbort();
 }
 

@@ -9,6 +9,7 @@
 #include "mqtt/EventBridge.h"
 #include "mqtt/ResultTexts.h"
 #include "mqtt/Utf8.h"
+#include "ui/MessageBoxes.h"
 
 class QWidget;
 struct mosquitto;
@@ -98,6 +99,9 @@ class MqttClient {
   enum class PublishKind { Debug, Heartbeat };
   void publish(PublishKind kind);
   void reconnect();
+  void reconnectAfterLoss();
+  // The failure boxes of a connect, or system-log lines while quiet_failures_ is set.
+  void report(BoxIcon icon, const QString& text);
   // Disconnects the old session and waits for its network thread, so no callback of it
   // runs once it is destroyed.
   void stopSession() noexcept;
@@ -117,6 +121,21 @@ class MqttClient {
   // Disconnect has been asked of the current session.
   bool disconnect_requested_ = false;
   bool busy_ = false;
+  // Set while the reconnect itself presses Disconnect (not the user).
+  bool auto_disconnect_ = false;
+  // A lost connection is being re-established: retried at every tick until it goes through.
+  bool lost_reconnect_ = false;
+  // The current outage has already shown its box.
+  bool outage_reported_ = false;
+  bool quiet_failures_ = false;
+
+  // Sets a flag for the life of a scope, restoring its old value after.
+  struct ScopedFlag {
+    ScopedFlag(bool& flag, bool value) : flag_(flag), old_(flag) { flag_ = value; }
+    ~ScopedFlag() { flag_ = old_; }
+    bool& flag_;
+    bool old_;
+  };
 };
 
 }  // namespace vuvedid

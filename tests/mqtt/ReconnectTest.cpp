@@ -61,6 +61,37 @@ TEST(Reconnect, AfterTheBrokerCameBackTheTickConnectsAndSubscribesAgain) {
   }
 }
 
+// A broker that stays away for several heartbeats: every tick tries again, the operator
+// gets one box for the whole outage (the rest go to the system log), and the room is back
+// and subscribed as soon as the broker is.
+TEST(Reconnect, ABrokerDownForSeveralTicksIsRetriedWithOneBox) {
+  MqttSession s;
+  s.form.chbx_act->setChecked(true);
+  s.form.chbx_reconnect->setChecked(true);
+  ASSERT_TRUE(s.connectAndSubscribe());
+  loseBroker(s);
+  for (int tick = 0; tick < 3; ++tick) s.press(&TForm_player::Timer_actTimer);
+  ASSERT_EQ(s.f.boxes.boxes.size(), 1u);
+  EXPECT_EQ(s.f.boxes.boxes[0].text, QStringLiteral("Ошибка соединения: Connection error"));
+  EXPECT_EQ(s.count(QStringLiteral("Ошибка соединения: Connection error")), 2);
+
+  s.broker.start();
+  const qsizetype acks = s.count(QStringLiteral("Callback_on_subscribe"));
+  s.press(&TForm_player::Timer_actTimer);
+  ASSERT_TRUE(
+      waitFor([&] { return s.count(QStringLiteral("Callback_on_subscribe")) > acks; }, 3000));
+  EXPECT_EQ(s.mqtt.user_disconnect, 0);
+  EXPECT_TRUE(commandRuns(s, QStringLiteral("again")));
+  EXPECT_EQ(s.f.boxes.boxes.size(), 1u);
+
+  // The user's own Disconnect ends the retrying for good.
+  loseBroker(s);
+  s.press(&TForm_player::btnDisconnectClick);
+  s.press(&TForm_player::Timer_actTimer);
+  EXPECT_EQ(s.f.boxes.boxes.size(), 1u);
+  EXPECT_FALSE(s.mqtt.f_connected);
+}
+
 TEST(Reconnect, NoReconnectWhenNotAllowedOrAfterTheUserDisconnected) {
   struct Case {
     bool allowed;
