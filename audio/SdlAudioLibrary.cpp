@@ -240,16 +240,26 @@ struct SdlAudioLibrary::Impl {
       wake = false;
       lk.unlock();
       bool busy = false;
+      bool pending = false;  // a stream still has frames to decode
       for (const auto& s : local) {
         if (s->freed.load(std::memory_order_relaxed) ||
-            s->sourceDone.load(std::memory_order_acquire) || s->ring.space() < kRefillFrames)
+            s->sourceDone.load(std::memory_order_acquire))
           continue;
+        pending = true;
+        if (s->ring.space() < kRefillFrames) continue;
         std::lock_guard<std::mutex> pl(s->produceMutex);
         if (s->produce(kVisitFrames) > 0) busy = true;
       }
       local.clear();  // a freed stream is destroyed here, outside every lock
       lk.lock();
-      if (!busy && !quit && !wake) workCv.wait_for(lk, kIdleWait);
+      // Nothing left to decode: sleep until a stream is created or played (both wake this
+      // thread) instead of polling, so an idle program costs no wake-ups here.
+      if (!busy && !quit && !wake) {
+        if (pending)
+          workCv.wait_for(lk, kIdleWait);
+        else
+          workCv.wait(lk);
+      }
     }
   }
 
