@@ -10,8 +10,9 @@ namespace vuvedid {
 class TForm_player;
 
 // Newest lines kept in each log box; older ones are dropped so weeks of heartbeats do not
-// grow the process without bound.
-constexpr int kLogLineLimit = 100000;
+// grow the process without bound. A laid-out line costs about 0.7 KB, so this holds a day
+// of heartbeats and commands in a few megabytes.
+constexpr int kLogLineLimit = 5000;
 
 class Logs {
  public:
