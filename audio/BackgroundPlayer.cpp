@@ -13,6 +13,7 @@
 
 #include "app/IntConvert.h"
 #include "app/Logs.h"
+#include "audio/PlaybackFailures.h"
 #include "audio/PlaylistFolder.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
@@ -22,14 +23,8 @@ namespace vuvedid {
 namespace {
 
 const QString kMissingFile = QStringLiteral("Файл не существует");
-const QString kMissingLine = QStringLiteral("Файл не существует ");
-const QString kLoadFailed = QStringLiteral("Ошибка загрузки файла ");
-const QString kPlayFailed = QStringLiteral("Ошибка воспроизведения файла ");
 const QString kEmptyPlaylist = QStringLiteral("Плейлист пуст ");
 const QString kNothingPlayable = QStringLiteral("Нет воспроизводимых файлов в плейлисте ");
-
-// The file-exists test: a regular file, or a link whose target is one.
-bool fileExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
 
 QString fileNamePart(const QString& path) {
   return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
@@ -49,26 +44,26 @@ void BackgroundPlayer::Player() { play(false); }
 BackgroundPlayer::Outcome BackgroundPlayer::play(bool fromTick) {
   const QString path = form_.efilename->text();
   if (fone_state != 2) {
-    if (!fileExists(path)) {
+    if (!soundFileExists(path)) {
       if (!fromTick || !missing_box_shown_) {
         // Set before the box opens: ticks go on being delivered while it is open.
         if (fromTick) missing_box_shown_ = true;
         form_.services.boxes->show(BoxIcon::None, QStringLiteral("Vuvedid"), kMissingFile);
       }
-      form_.logs->playbackFailure(kMissingLine);
+      form_.logs->playbackFailure(kMissingFileLine);
       return Outcome::Missing;
     }
     audio_.ChannelStop(fone_chan);
     audio_.StreamFree(fone_chan);
     fone_chan = audio_.StreamCreateFile(path);
     if (fone_chan == 0) {
-      form_.logs->playbackFailure(kLoadFailed);
+      form_.logs->playbackFailure(kLoadFailedLine);
       return Outcome::LoadFailed;
     }
   }
   form_.setWindowTitle(fileNamePart(path));
   if (!audio_.ChannelPlay(fone_chan, false)) {
-    form_.logs->playbackFailure(kPlayFailed);
+    form_.logs->playbackFailure(kPlayFailedLine);
     return Outcome::PlayFailed;
   }
   audio_.ChannelSetVolume(fone_chan, static_cast<float>(defaultVolume()) / 100.0f);

@@ -6,6 +6,7 @@
 
 #include "app/IntConvert.h"
 #include "app/Logs.h"
+#include "audio/PlaybackFailures.h"
 #include "ui/TForm_player.h"
 
 namespace vuvedid {
@@ -69,20 +70,20 @@ void EffectChannels::playfx(const QString& fx) {
 void EffectChannels::player(int n, std::optional<float> volume) {
   Slot s = slot(n);
   const QString path = s.file->text();
-  if (path.isEmpty() || !QFileInfo(path).isFile()) {
-    form_.logs->playbackFailure(QStringLiteral("Файл не существует "));
+  if (!soundFileExists(path)) {
+    form_.logs->playbackFailure(kMissingFileLine);
     return;
   }
   audio_.ChannelStop(s.chan);
   audio_.StreamFree(s.chan);
   s.chan = audio_.StreamCreateFile(path);
   if (s.chan == 0) {
-    form_.logs->playbackFailure(QStringLiteral("Ошибка загрузки файла "));
+    form_.logs->playbackFailure(kLoadFailedLine);
     return;
   }
   if (volume) audio_.ChannelSetVolume(s.chan, *volume);
   if (!audio_.ChannelPlay(s.chan, false)) {
-    form_.logs->playbackFailure(QStringLiteral("Ошибка воспроизведения файла "));
+    form_.logs->playbackFailure(kPlayFailedLine);
     return;
   }
   s.state = 1;
