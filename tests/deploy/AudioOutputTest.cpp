@@ -14,6 +14,7 @@
 
 #include "audio/AudioLibrary.h"
 #include "audio/SdlAudioLibrary.h"
+#include "support/AppFiles.h"
 #include "support/Broker.h"
 #include "support/FormFixture.h"
 #include "support/SoundFiles.h"
@@ -22,12 +23,6 @@ using namespace vuvedid;
 using namespace vuvedid::test;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
 
 // Sets an environment variable for one test and puts the old value back.
 class EnvVar {
@@ -68,7 +63,7 @@ TEST_P(OutputDeviceSetting, OpensTheNamedOutputOrTheDefaultWithALogLine) {
   o.prepare = [&](const QString& exeDir) {
     QByteArray ini = "[protokol]\nlog=1\n";
     if (c.device) ini += QByteArray("[audio]\ndevice=") + c.device + "\n";
-    writeFile(exeDir + QStringLiteral("MQTT.ini"), ini);
+    writeFileOrFail(exeDir + QStringLiteral("MQTT.ini"), ini);
   };
   FormFixture f(o);
   EXPECT_EQ(f.terminatedWith, -1);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "support/AppFiles.h"
 #include "support/Broker.h"
 #include "support/FormFixture.h"
 #include "support/SoundFiles.h"
@@ -18,12 +19,6 @@
 using namespace vuvedid::test;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
 
 QByteArray settings(int port, const QString& musicFolder = QString()) {
   QByteArray ini =
@@ -190,7 +185,7 @@ TEST(InstalledProgram, StartsInTheTrayConnectsAndPlaysARoomOnCommand) {
   const QString music = run.path(QStringLiteral("music"));
   ASSERT_TRUE(QDir().mkpath(music + QStringLiteral("/room1")));
   ASSERT_TRUE(toneFile(music + QStringLiteral("/room1/tone.mp3"), 2.0));
-  writeFile(run.home() + QStringLiteral("/MQTT.ini"), settings(broker.port(), music));
+  writeFileOrFail(run.home() + QStringLiteral("/MQTT.ini"), settings(broker.port(), music));
   run.start();
 
   // "start": connected and subscribed without anybody touching it.
@@ -212,7 +207,7 @@ TEST(InstalledProgram, StartsInTheTrayConnectsAndPlaysARoomOnCommand) {
 TEST(InstalledProgram, HeadlessRunWritesAFailedConnectBoxToStandardError) {
   ASSERT_TRUE(staged().ok()) << staged().log().toStdString();
   InstalledRun run({QStringLiteral("QT_QPA_PLATFORM=offscreen")});
-  writeFile(run.home() + QStringLiteral("/MQTT.ini"), settings(freeLocalPort()));
+  writeFileOrFail(run.home() + QStringLiteral("/MQTT.ini"), settings(freeLocalPort()));
   run.start();
   QByteArray err;
   const QString expected = QStringLiteral("Ошибка соединения: Connection error");

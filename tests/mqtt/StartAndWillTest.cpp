@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/AppFiles.h"
 #include "MqttSession.h"
 
 using namespace vuvedid;
@@ -15,17 +16,11 @@ using namespace vuvedid::test;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
-
 auto unattended(const QString& login) {
   return [login](FormOptions& o, const Broker& broker) {
     o.arguments = QStringList{QStringLiteral("start")};
     o.prepare = [&broker, login](const QString& exeDir) {
-      writeFile(exeDir + QStringLiteral("MQTT.ini"), settingsFor(broker, login));
+      writeFileOrFail(exeDir + QStringLiteral("MQTT.ini"), settingsFor(broker, login));
     };
   };
 }
@@ -97,7 +92,7 @@ TEST(Will, KilledProgramStartedUnattendedLeavesItsWill) {
   QTemporaryDir dir;
   const QString exe = dir.filePath(QStringLiteral("vuvedid"));
   ASSERT_TRUE(QFile::copy(QStringLiteral(VUVEDID_EXE), exe));
-  writeFile(dir.filePath(QStringLiteral("MQTT.ini")), settingsFor(broker, QStringLiteral("room9")));
+  writeFileOrFail(dir.filePath(QStringLiteral("MQTT.ini")), settingsFor(broker, QStringLiteral("room9")));
   // Its own runtime folder, and a speech service address where none runs: nothing of the
   // program outlives the test.
   ChildProcess program(

@@ -7,6 +7,8 @@
 #include <QString>
 #include <ostream>
 
+#include <gtest/gtest.h>
+
 // Readable failure messages for Qt texts.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QByteArray& b, std::ostream* os) {
@@ -38,6 +40,13 @@ inline QByteArray readBytes(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return f.readAll();
+}
+
+// Writes a fixture file; a file that cannot be opened fails the test.
+inline void writeFileOrFail(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
 }
 
 inline void writeBytes(const QString& path, const QByteArray& bytes) {
