@@ -16,20 +16,47 @@ void MessageCopyDeleter::operator()(T_mosquitto_message* copy) const noexcept {
   std::free(copy);
 }
 
-MqttEvent::MqttEvent(std::unique_ptr<T_win_message> r)
-    : QEvent(eventType()), record(std::move(r)) {}
-
-QEvent::Type MqttEvent::eventType() {
+QEvent::Type MqttWakeEvent::eventType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
   return type;
 }
 
+void EventReceiver::enqueue(std::unique_ptr<T_win_message> record) {
+  std::lock_guard lock(mutex_);
+  queue_.push_back(std::move(record));
+  if (!wakePending_) wakeLocked();
+}
+
+void EventReceiver::wakeLocked() {
+  wakePending_ = true;
+  QCoreApplication::postEvent(this, new MqttWakeEvent);
+}
+
+std::unique_ptr<T_win_message> EventReceiver::next() {
+  std::lock_guard lock(mutex_);
+  if (queue_.empty()) return nullptr;
+  std::unique_ptr<T_win_message> record = std::move(queue_.front());
+  queue_.pop_front();
+  // With more to come, a wake-up goes out before this record is handled: it carries on
+  // after this slice, and also inside a message box the handler may open (its nested
+  // event loop then keeps handling the queue, as it would handle any posted event).
+  if (!queue_.empty() && !wakePending_) wakeLocked();
+  return record;
+}
+
 void EventReceiver::customEvent(QEvent* event) {
-  // Only the bridge posts here. The record is taken under the lock it was posted under, so
-  // the hand-over is ordered for every observer (the thread sanitizer included), not only
-  // through Qt's own queue.
-  std::unique_ptr<T_win_message> record = bridge::take(static_cast<MqttEvent*>(event));
-  if (record) handler_(std::move(record));
+  if (event->type() != MqttWakeEvent::eventType()) return;
+  {
+    std::lock_guard lock(mutex_);
+    wakePending_ = false;
+  }
+  // Qt delivers the events posted during this slice (the next wake-up among them) only
+  // after it has looked at timers and input again.
+  const std::int64_t start = trace::nowNs();
+  while (std::unique_ptr<T_win_message> record = next()) {
+    handler_(std::move(record));
+    if (trace::nowNs() - start >= kSliceNs) break;
+  }
 }
 
 namespace bridge {
@@ -51,7 +78,7 @@ void post(const char* description, T_mqtt_msg_id id, int rc, std::uint64_t tag,
   record->rc = rc;
   record->mosquitto_message = std::move(copy);
   record->session = tag;
-  QCoreApplication::postEvent(g_endpoint.receiver, new MqttEvent(std::move(record)));
+  g_endpoint.receiver->enqueue(std::move(record));
 }
 
 std::uint64_t tagOf(::mosquitto* m) { return m == g_live ? g_liveTag : 0; }
@@ -119,12 +146,6 @@ void on_log_cb(::mosquitto* m, void*, int level, const char* text) {
 }
 
 }  // namespace
-
-std::unique_ptr<T_win_message> take(MqttEvent* event) noexcept {
-  std::lock_guard lock(g_lock);
-  if (event->type() != MqttEvent::eventType()) return nullptr;
-  return std::move(event->record);
-}
 
 void attach(const Endpoint& endpoint) noexcept {
   std::lock_guard lock(g_lock);

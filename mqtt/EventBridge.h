@@ -1,16 +1,20 @@
 #pragma once
 // The hand-over of libmosquitto's network events into the GUI thread. Each callback packs
-// its event into a heap record and posts it (first in, first out) to one receiver object;
-// the network thread never waits for the GUI thread. The receiver is reached through one
-// endpoint that is set and cleared under a lock, so no event can reach a window that is
-// gone.
+// its event into a heap record and appends it to one receiver's queue (first in, first
+// out), waking the GUI thread with a posted event when none is on its way; the network
+// thread never waits for the GUI thread. The GUI thread works the queue off in short
+// slices, so a burst of thousands of messages does not hold its timers back. The receiver
+// is reached through one endpoint that is set and cleared under a lock, so no event can
+// reach a window that is gone.
 #include <QEvent>
 #include <QObject>
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 struct mosquitto;
 struct mosquitto_message;
@@ -54,33 +58,44 @@ struct T_received_MQTT_msg {
   bool retain = false;
 };
 
-// The posted event carrying its record.
-class MqttEvent final : public QEvent {
+// Posted to the receiver when its queue has records and no wake-up is on its way.
+class MqttWakeEvent final : public QEvent {
  public:
-  explicit MqttEvent(std::unique_ptr<T_win_message> record);
+  MqttWakeEvent() : QEvent(eventType()) {}
   static QEvent::Type eventType();
-  std::unique_ptr<T_win_message> record;
 };
 
-// Lives in the GUI thread; runs the handler for each record in posting order. Records still
-// queued when it is destroyed are discarded with it.
+// Lives in the GUI thread; runs the handler for each record in the order the records were
+// queued. Records still queued when it is destroyed are discarded with it.
 class EventReceiver final : public QObject {
  public:
+  // How long one wake-up works the queue before it yields to timers and input.
+  static constexpr std::int64_t kSliceNs = 5'000'000;
+
   explicit EventReceiver(std::function<void(std::unique_ptr<T_win_message>)> handler)
       : handler_(std::move(handler)) {}
+
+  // Any thread. Never waits for the GUI thread: the lock is held for a push.
+  void enqueue(std::unique_ptr<T_win_message> record);
 
  protected:
   void customEvent(QEvent* event) override;
 
  private:
+  std::unique_ptr<T_win_message> next();
+  void wakeLocked();
+
   std::function<void(std::unique_ptr<T_win_message>)> handler_;
+  std::mutex mutex_;
+  std::deque<std::unique_ptr<T_win_message>> queue_;  // under mutex_
+  bool wakePending_ = false;                          // under mutex_
 };
 
 namespace bridge {
 
 // What the callbacks write directly, besides posting to the receiver.
 struct Endpoint {
-  QObject* receiver = nullptr;
+  EventReceiver* receiver = nullptr;
   std::atomic<bool>* connected = nullptr;
   std::atomic<std::int32_t>* connectResult = nullptr;
   std::atomic<std::int32_t>* disconnectResult = nullptr;
@@ -94,9 +109,6 @@ void detach() noexcept;
 // The handle whose callbacks may write the flags, and the tag its events carry. Events of
 // any other handle carry tag 0 and leave the flags alone.
 void setLiveSession(::mosquitto* handle, std::uint64_t tag) noexcept;
-
-// Takes the record out of a posted event (on the GUI thread).
-std::unique_ptr<T_win_message> take(MqttEvent* event) noexcept;
 
 // Installs the seven callbacks: connect, disconnect, publish, message, subscribe,
 // unsubscribe, log.
