@@ -68,10 +68,17 @@ class DeviceLock {
   SDL_AudioDeviceID dev_;
 };
 
+// A copy that shares no data with `s`. A stream may be destroyed on the decoding thread;
+// its strings then share no reference count with strings the GUI thread holds (Qt's counts
+// are atomic, but a count dropped inside Qt's own code is invisible to the thread
+// sanitizer, which then reports the release as a race).
+QString unshared(const QString& s) { return QString(s.constData(), s.size()); }
+
 struct Stream {
   enum class State { Fresh, Playing, Paused, Stopped };
 
-  Stream(QString p, std::unique_ptr<AudioDecoder> d) : path(std::move(p)), dec(std::move(d)) {}
+  Stream(const QString& p, std::unique_ptr<AudioDecoder> d)
+      : path(unshared(p)), dec(std::move(d)) {}
   ~Stream() {
     if (cvt) SDL_FreeAudioStream(cvt);
   }
@@ -615,7 +622,7 @@ int SdlAudioLibrary::ChannelIsActive(HSTREAM h) noexcept {
 
 QString SdlAudioLibrary::ChannelGetFileName(HSTREAM h) noexcept {
   const Stream* s = impl_->find(h);
-  return s ? s->path : QString();
+  return s ? unshared(s->path) : QString();
 }
 
 bool SdlAudioLibrary::Stop() noexcept {

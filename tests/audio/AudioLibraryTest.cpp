@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cmath>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "audio/SdlAudioLibrary.h"
+#include "support/Broker.h"
 #include "support/SoundFiles.h"
 
 namespace vuvedid::test {
@@ -31,12 +31,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::uint64_t kNoLength = ~std::uint64_t{0};
-
-bool runTool(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {
   QFile f(path);

@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUuid>
 #include <string>
@@ -133,6 +134,13 @@ QByteArray ChildProcess::readAvailable() {
   ssize_t n;
   while ((n = ::read(out_, buf, sizeof buf)) > 0) got.append(buf, n);
   return got;
+}
+
+bool runTool(const QString& program, const QStringList& args, int ms) {
+  const QString path = QStandardPaths::findExecutable(program);
+  if (path.isEmpty()) return false;
+  ChildProcess p(path, args);
+  return p.started() && p.wait(ms) == 0;
 }
 
 int freeLocalPort() {

@@ -38,6 +38,13 @@ class ChildProcess {
   int status_ = -1;
 };
 
+// Runs a tool found on PATH to its end through ChildProcess; true when it exits with 0
+// within ms. Qt's QProcess starts children with a vfork-style clone whose child runs in
+// this process's memory, where the thread sanitizer's bookkeeping then goes wrong for every
+// thread alive at that moment (it reports races on descriptors that are properly handed
+// over).
+bool runTool(const QString& program, const QStringList& args, int ms = 120000);
+
 struct BrokerOptions {
   // Refuse anonymous clients; the one account is user / password.
   bool requirePassword = false;

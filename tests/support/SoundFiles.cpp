@@ -1,24 +1,19 @@
 #include "support/SoundFiles.h"
 
-#include <cmath>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
+#include <cmath>
+
+#include "support/Broker.h"
 
 namespace vuvedid::test {
 
 namespace {
 
-bool run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForFinished(120000)) return false;
-  return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+bool run(const QString& program, const QStringList& args) { return runTool(program, args); }
 
 QString cacheDir() {
   const QString d = QDir::tempPath() + QStringLiteral("/vuvedid-test-sounds");
@@ -34,15 +29,19 @@ bool makeTone(const QString& path, double seconds, int rate, double freq, double
   const QStringList synth{QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate),
                           QStringLiteral("-c"), QStringLiteral("2")};
   const QStringList tail{QStringLiteral("synth"), QString::number(seconds, 'f', 3),
-                         QStringLiteral("sine"), QString::number(freq),
-                         QStringLiteral("vol"), QString::number(amplitude)};
-  if (ext != QLatin1String("mp3")) return run(QStringLiteral("sox"), synth + QStringList{path} + tail);
+                         QStringLiteral("sine"),  QString::number(freq),
+                         QStringLiteral("vol"),   QString::number(amplitude)};
+  if (ext != QLatin1String("mp3"))
+    return run(QStringLiteral("sox"), synth + QStringList{path} + tail);
   const QString wav = path + QStringLiteral(".tmp.wav");
-  if (!run(QStringLiteral("sox"), synth + QStringList{QStringLiteral("-b"), QStringLiteral("16"), wav} + tail))
+  if (!run(QStringLiteral("sox"),
+           synth + QStringList{QStringLiteral("-b"), QStringLiteral("16"), wav} + tail))
     return false;
   QStringList lame{QStringLiteral("--quiet")};
-  if (vbrNoTag) lame << QStringLiteral("-V2") << QStringLiteral("-t");
-  else lame << QStringLiteral("-b") << QStringLiteral("128");
+  if (vbrNoTag)
+    lame << QStringLiteral("-V2") << QStringLiteral("-t");
+  else
+    lame << QStringLiteral("-b") << QStringLiteral("128");
   lame << wav << path;
   const bool ok = run(QStringLiteral("lame"), lame);
   QFile::remove(wav);
@@ -61,7 +60,8 @@ bool toneFile(const QString& path, double seconds, int rate, double freq, double
   const QString cached = cacheDir() + QLatin1Char('/') + key;
   if (!QFile::exists(cached)) {
     // The temporary name keeps the extension: makeTone picks the format from it.
-    const QString tmp = cacheDir() + QStringLiteral("/part%1-").arg(QCoreApplication::applicationPid()) + key;
+    const QString tmp =
+        cacheDir() + QStringLiteral("/part%1-").arg(QCoreApplication::applicationPid()) + key;
     if (!makeTone(tmp, seconds, rate, freq, amplitude, vbrNoTag)) return false;
     QFile::rename(tmp, cached);  // another process may have won: either copy is good
     QFile::remove(tmp);
