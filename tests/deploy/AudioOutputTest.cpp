@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QProcess>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QThread>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <optional>
@@ -123,13 +125,19 @@ class PulseServer {
   QString socket() const { return dir_ + QStringLiteral("/native"); }
   // pactl's output, or nothing when it fails.
   std::optional<QString> pactl(const QStringList& args) const {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket());
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral("pactl"), args);
-    if (!p.waitForFinished(3000) || p.exitCode() != 0) return std::nullopt;
-    return QString::fromUtf8(p.readAllStandardOutput());
+    // Through posix_spawn, not QProcess: see runTool.
+    ChildProcess p(QStandardPaths::findExecutable(QStringLiteral("pactl")), args, false, true,
+                   {QStringLiteral("PULSE_SERVER=unix:") + socket()});
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (p.running() && t.elapsed() < 3000) {
+      out += p.readAvailable();
+      QThread::msleep(2);
+    }
+    out += p.readAvailable();
+    if (p.wait(0) != 0) return std::nullopt;
+    return QString::fromUtf8(out);
   }
 
  private:
