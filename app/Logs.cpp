@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 #include "app/Errors.h"
 #include "ui/TForm_player.h"
@@ -16,16 +17,13 @@ namespace vuvedid {
 
 namespace {
 
-void appendLine(QPlainTextEdit& box, const QString& text) {
-  // The box itself would make CR and LF two separate breaks: a CRLF pair is one.
-  if (!text.contains(QLatin1Char('\r'))) {
-    box.appendPlainText(text);
-    return;
-  }
+// The box itself would make CR and LF two separate breaks: a CRLF pair is one.
+QString withLineFeeds(const QString& text) {
+  if (!text.contains(QLatin1Char('\r'))) return text;
   QString t = text;
   t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  box.appendPlainText(t);
+  return t;
 }
 
 void two(QString& out, int v) {
@@ -57,10 +55,48 @@ QString Logs::timeStamp(const QDateTime& at, bool monthFirst) {
 }
 
 void Logs::AddSysLog(const QString& text) {
-  if (form_.cxchb_LogEnable->isChecked()) appendLine(*form_.memo2, text);
+  if (form_.cxchb_LogEnable->isChecked()) append(*form_.memo2, text);
 }
 
-void Logs::appendProtocol(const QString& line) { appendLine(*form_.M_protokol, line); }
+void Logs::appendProtocol(const QString& line) { append(*form_.M_protokol, line); }
+
+void Logs::append(QPlainTextEdit& box, const QString& text) {
+  if (batchDepth_ == 0) {
+    box.appendPlainText(withLineFeeds(text));
+    return;
+  }
+  QStringList& pending = &box == form_.M_protokol ? pendingProtocol_ : pendingSys_;
+  pending.append(withLineFeeds(text));
+  // A batch left open a long time (a message box nobody closes) must not grow without end.
+  if (pending.size() >= kLogLineLimit) {
+    flush();
+    return;
+  }
+  if (!flushQueued_) {
+    flushQueued_ = true;
+    QTimer::singleShot(0, &form_, [this] { flush(); });
+  }
+}
+
+void Logs::flush() {
+  flushQueued_ = false;
+  if (!pendingProtocol_.isEmpty()) {
+    const QString text = pendingProtocol_.join(QLatin1Char('\n'));
+    pendingProtocol_.clear();
+    form_.M_protokol->appendPlainText(text);
+  }
+  if (!pendingSys_.isEmpty()) {
+    const QString text = pendingSys_.join(QLatin1Char('\n'));
+    pendingSys_.clear();
+    form_.memo2->appendPlainText(text);
+  }
+}
+
+void Logs::beginBatch() noexcept { ++batchDepth_; }
+
+void Logs::endBatch() {
+  if (batchDepth_ > 0 && --batchDepth_ == 0) flush();
+}
 
 void Logs::playbackFailure(const QString& text) {
   appendProtocol(text + timeStamp(form_.services.clock->now(), false));

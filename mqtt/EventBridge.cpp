@@ -52,6 +52,15 @@ void EventReceiver::customEvent(QEvent* event) {
   }
   // Qt delivers the events posted during this slice (the next wake-up among them) only
   // after it has looked at timers and input again.
+  struct Around {
+    const std::function<void(bool)>& f;
+    explicit Around(const std::function<void(bool)>& fn) : f(fn) {
+      if (f) f(true);
+    }
+    ~Around() {
+      if (f) f(false);
+    }
+  } around(around_);
   const std::int64_t start = trace::nowNs();
   while (std::unique_ptr<T_win_message> record = next()) {
     handler_(std::move(record));

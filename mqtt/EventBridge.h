@@ -72,8 +72,10 @@ class EventReceiver final : public QObject {
   // How long one wake-up works the queue before it yields to timers and input.
   static constexpr std::int64_t kSliceNs = 5'000'000;
 
-  explicit EventReceiver(std::function<void(std::unique_ptr<T_win_message>)> handler)
-      : handler_(std::move(handler)) {}
+  // around, when given, runs at the start (true) and the end (false) of every slice.
+  explicit EventReceiver(std::function<void(std::unique_ptr<T_win_message>)> handler,
+                         std::function<void(bool)> around = {})
+      : handler_(std::move(handler)), around_(std::move(around)) {}
 
   // Any thread. Never waits for the GUI thread: the lock is held for a push.
   void enqueue(std::unique_ptr<T_win_message> record);
@@ -86,6 +88,7 @@ class EventReceiver final : public QObject {
   void wakeLocked();
 
   std::function<void(std::unique_ptr<T_win_message>)> handler_;
+  std::function<void(bool)> around_;
   std::mutex mutex_;
   std::deque<std::unique_ptr<T_win_message>> queue_;  // under mutex_
   bool wakePending_ = false;                          // under mutex_

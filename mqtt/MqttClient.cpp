@@ -34,10 +34,21 @@ std::vector<::mosquitto*>& abandoned() {
 }  // namespace
 
 MqttClient::MqttClient(TForm_player& form) : form_(form) {
-  receiver_ = std::make_unique<EventReceiver>([this](std::unique_ptr<T_win_message> message) {
-    // Each event is an entry point of its own: a failing command ends only its own handling.
-    form_.guarded([&] { OnMqttEvent(std::move(message)); });
-  });
+  receiver_ = std::make_unique<EventReceiver>(
+      [this](std::unique_ptr<T_win_message> message) {
+        // Each event is an entry point of its own: a failing command ends only its own
+        // handling.
+        form_.guarded([&] { OnMqttEvent(std::move(message)); });
+      },
+      [this](bool starting) {
+        // The log lines of a slice's events reach the boxes together.
+        form_.guarded([&] {
+          if (starting)
+            form_.logs->beginBatch();
+          else
+            form_.logs->endBatch();
+        });
+      });
   bridge::attach({receiver_.get(), &f_connected, &f_connect_result, &f_disconnect_result});
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -114,6 +115,39 @@ TEST(Logs, BoundedToTheNewestLines) {
   EXPECT_TRUE(saved.startsWith("3\r\n4\r\n"));
   EXPECT_TRUE(saved.endsWith(QString::number(kLogLineLimit + 2).toLatin1() + "\r\n"));
   EXPECT_EQ(saved.count("\r\n"), kLogLineLimit);
+}
+
+// A batch (a slice of network events) hands its lines over together: nothing is lost or
+// reordered, CRLF still splits lines, the bound still holds, and a turn of the event loop
+// inside the batch (a message box) shows what was written so far.
+TEST(Logs, BatchedLinesArriveTogetherInOrder) {
+  FormFixture f;
+  TForm_player& form = f.form();
+  Logs& logs = *form.logs;
+  logs.beginBatch();
+  logs.beginBatch();  // nested: only the outermost end hands over
+  logs.stampedProtocol("one", false);
+  form.AddSysLog("a\r\nb");
+  logs.endBatch();
+  EXPECT_TRUE(linesOf(form.M_protokol).isEmpty());
+  logs.stampedProtocol("two", false);
+  QCoreApplication::processEvents();  // what a box's own event loop does
+  EXPECT_EQ(linesOf(form.M_protokol),
+            QStringList({"one 09.12.23 14:05:07", "two 09.12.23 14:05:07"}));
+  EXPECT_EQ(linesOf(form.memo2), QStringList({"a", "b"}));
+  form.AddSysLog("c");
+  logs.endBatch();
+  EXPECT_EQ(linesOf(form.memo2), QStringList({"a", "b", "c"}));
+  logs.endBatch();  // one end too many changes nothing
+  form.AddSysLog("d");
+  EXPECT_EQ(linesOf(form.memo2).last(), "d");
+
+  // A batch that stays open (a box nobody closes) hands over once it holds a box's worth.
+  logs.beginBatch();
+  for (int i = 0; i < 3 * kLogLineLimit; ++i) form.AddSysLog(QString::number(i));
+  EXPECT_EQ(form.memo2->document()->blockCount(), kLogLineLimit);
+  EXPECT_EQ(form.memo2->document()->lastBlock().text(), QString::number(3 * kLogLineLimit - 1));
+  logs.endBatch();
 }
 
 struct SaveCase {
