@@ -12,7 +12,7 @@ all=(intconvert utf8 fxargs cmdline settings commands)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 dir=build-fuzz
 
-scripts/deps.sh test
+scripts/deps.sh fuzz
 command -v clang++ >/dev/null || { echo "clang++ is needed for libFuzzer" >&2; exit 2; }
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DVUVEDID_TESTS=OFF -DVUVEDID_FUZZ=ON >/dev/null

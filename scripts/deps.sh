@@ -14,12 +14,15 @@ BUILD_PKGS=(
 RUN_PKGS=(speech-dispatcher speech-dispatcher-espeak-ng)
 TEST_PKGS=(mosquitto mosquitto-clients speech-dispatcher sox libsox-fmt-mp3 lame
   xvfb trayer x11-utils xdotool dpkg-dev pulseaudio pulseaudio-utils)
+# libFuzzer comes with clang's runtime libraries.
+FUZZ_PKGS=(clang libclang-rt-dev)
 
 want=("${BUILD_PKGS[@]}")
 case "${1:-build}" in
   run) want+=("${RUN_PKGS[@]}") ;;
   test) want+=("${TEST_PKGS[@]}") ;;
-  all) want+=("${RUN_PKGS[@]}" "${TEST_PKGS[@]}") ;;
+  fuzz) want+=("${TEST_PKGS[@]}" "${FUZZ_PKGS[@]}") ;;
+  all) want+=("${RUN_PKGS[@]}" "${TEST_PKGS[@]}" "${FUZZ_PKGS[@]}") ;;
 esac
 
 missing=()
