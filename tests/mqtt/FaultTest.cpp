@@ -104,6 +104,36 @@ TEST(FaultCut, EveryCutConnectionComesBackSubscribedByItself) {
   }
 }
 
+// A room with a kept session subscribed at QoS 1: what the controller sends while the
+// room is away waits at the broker and runs once it is back, all of it and in order.
+TEST(FaultCut, CommandsSentWhileAKeptSessionWasAwayRunInOrderOnItsReturn) {
+  ProxiedSession p;
+  MqttSession& s = p.s;
+  arm(s, false);
+  s.form.cxrg_SubQoS->setItemIndex(1);
+  ASSERT_TRUE(s.connectAndSubscribe());
+  ASSERT_TRUE(runs(s, QStringLiteral("0")));
+  const qsizetype losses = s.count(QStringLiteral("Callback_on_disconnect"));
+  const qsizetype acks = s.count(QStringLiteral("Callback_on_subscribe"));
+  p.proxy.cut(true);
+  ASSERT_TRUE(lossHandled(s, losses, 5000));
+  QStringList expected{QStringLiteral("0")};
+  QByteArray input;
+  for (int i = 1; i <= 20; ++i) {
+    expected << QString::number(i);
+    input += "speak:" + QByteArray::number(i) + '\n';
+  }
+  ASSERT_EQ(s.send({QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-l")}, input), 0);
+  spin(2 * kTick);  // ticks that find the broker unreachable
+  p.proxy.allow();
+  ASSERT_TRUE(backAndSubscribed(s, acks, 10 * kTick));
+  EXPECT_TRUE(waitFor([&] { return s.f.speech.spoken.size() >= expected.size(); }, 5000));
+  spin(200);
+  EXPECT_EQ(s.f.speech.spoken, expected);
+  ASSERT_TRUE(runs(s, QStringLiteral("21")));
+  EXPECT_EQ(s.f.speech.spoken.size(), expected.size() + 1);
+}
+
 // The keep-alive is fixed at 30 s, so this waits up to two of them: the client pings after
 // one keep-alive without input and gives up one later.
 TEST(FaultStall, AStallBeyondTheKeepAliveEndsTheSessionAndTheRoomComesBack) {
