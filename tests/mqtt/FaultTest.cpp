@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "MqttSession.h"
+#include "support/AudioQtPrinters.h"
 #include "support/TcpProxy.h"
 
 using namespace vuvedid;
