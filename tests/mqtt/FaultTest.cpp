@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <atomic>
 #include <thread>
+#include <utility>
 
 #include "MqttSession.h"
 #include "support/AudioQtPrinters.h"
@@ -237,7 +238,7 @@ TEST(FaultBusyGui, CommandsSentWhileTheGuiThreadIsBusyAllRunInOrderOnTheSameConn
     std::atomic<int> failedSends{0};
     std::thread sender([&] {
       while (!boxOpen) QThread::msleep(5);
-      for (const QString& n : expected) {
+      for (const QString& n : std::as_const(expected)) {
         if (mosquittoPub(s.broker, {QStringLiteral("-t"), QStringLiteral("recive"),
                                     QStringLiteral("-m"), QStringLiteral("speak:") + n}) != 0)
           ++failedSends;
