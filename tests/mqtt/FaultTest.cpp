@@ -25,11 +25,16 @@ namespace {
 // does after a loss, not how long the product waits for it.
 constexpr int kTick = 1000;
 
-// The program talks to the broker through a relay that can break the connection.
+// The program talks to the broker through a relay that can break the connection. The relay
+// outlives the window: a connection it ended while the window still stood would leave a
+// loss event nobody handles, and so a network thread nobody joins.
 struct ProxiedSession {
-  ProxiedSession() { s.form.eport->setText(QString::number(proxy.port())); }
+  ProxiedSession() {
+    proxy.setTarget(s.broker.port());
+    s.form.eport->setText(QString::number(proxy.port()));
+  }
+  TcpProxy proxy;
   MqttSession s;
-  TcpProxy proxy{s.broker.port()};
 };
 
 // Heartbeat and reconnect on, as a room is set up to run unattended.

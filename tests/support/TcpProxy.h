@@ -13,13 +13,15 @@ namespace vuvedid::test {
 
 class TcpProxy {
  public:
-  // Listens at a free port and forwards every connection to targetPort.
-  explicit TcpProxy(int targetPort);
+  // Listens at a free port and forwards every connection to targetPort (which may be set
+  // later, before the first connection).
+  explicit TcpProxy(int targetPort = 0);
   ~TcpProxy();
   TcpProxy(const TcpProxy&) = delete;
   TcpProxy& operator=(const TcpProxy&) = delete;
 
   int port() const { return port_; }
+  void setTarget(int targetPort) { target_ = targetPort; }
   // Closes every current connection on both sides; returns once they are closed. With
   // refuseNew the port refuses connections until allow().
   void cut(bool refuseNew = false);
@@ -38,7 +40,7 @@ class TcpProxy {
   void run();
   bool listen();
 
-  int target_;
+  std::atomic<int> target_;
   int port_ = 0;
   int listener_ = -1;
   int wake_ = -1;  // eventfd: a request is waiting
