@@ -16,16 +16,64 @@ namespace vuvedid {
 
 namespace {
 
+// A line longer than kLogLineChars keeps its start and its end (where the stamp is), with
+// a mark between; a split surrogate pair would show as garbage, so the cut avoids one.
+QString shortened(QStringView line) {
+  if (line.size() <= kLogLineChars) return line.toString();
+  const QLatin1String mark(" ... ");
+  qsizetype tail = kLogLineTail;
+  qsizetype head = kLogLineChars - tail - mark.size();
+  if (line.at(head - 1).isHighSurrogate()) --head;
+  if (line.at(line.size() - tail).isLowSurrogate()) --tail;
+  QString out;
+  out.reserve(head + mark.size() + tail);
+  out.append(line.left(head)).append(mark).append(line.right(tail));
+  return out;
+}
+
 void appendLine(QPlainTextEdit& box, const QString& text) {
   // The box itself would make CR and LF two separate breaks: a CRLF pair is one.
-  if (!text.contains(QLatin1Char('\r'))) {
-    box.appendPlainText(text);
+  // A paragraph separator breaks the box's lines as well, so it counts as one below.
+  QString t = text;
+  if (t.contains(QLatin1Char('\r'))) {
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  }
+  if (t.contains(QChar::ParagraphSeparator))
+    t.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  // A message of megabytes, or of a hundred thousand lines, would hold the GUI thread for
+  // many seconds while the box lays it out (and take hundreds of megabytes doing so), only
+  // for the box to drop most of it again. Only what the box would keep goes in: the newest
+  // kLogLineLimit lines, each cut to kLogLineChars.
+  qsizetype from = t.size();  // the break before the oldest line kept, -1 when all are
+  for (int breaks = 0; breaks < kLogLineLimit; ++breaks) {
+    const qsizetype at = from > 0 ? t.lastIndexOf(QLatin1Char('\n'), from - 1) : -1;
+    from = at;
+    if (at < 0) break;
+  }
+  const QStringView kept = from < 0 ? QStringView(t) : QStringView(t).mid(from + 1);
+  bool fits = kept.size() <= kLogLineChars;
+  if (!fits) {
+    fits = true;
+    for (const QStringView line : kept.split(QLatin1Char('\n')))
+      fits = fits && line.size() <= kLogLineChars;
+  }
+  if (fits && from < 0) {
+    box.appendPlainText(t);
     return;
   }
-  QString t = text;
-  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  box.appendPlainText(t);
+  if (fits) {
+    box.appendPlainText(kept.toString());
+    return;
+  }
+  QString out;
+  bool first = true;
+  for (const QStringView line : kept.split(QLatin1Char('\n'))) {
+    if (!first) out += QLatin1Char('\n');
+    first = false;
+    out += shortened(line);
+  }
+  box.appendPlainText(out);
 }
 
 void two(QString& out, int v) {

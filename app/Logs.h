@@ -13,6 +13,11 @@ class TForm_player;
 // grow the process without bound. A laid-out line costs about 0.7 KB, so this holds a day
 // of heartbeats and commands in a few megabytes.
 constexpr int kLogLineLimit = 5000;
+// Longest line a box shows; a longer one keeps its first characters and its last
+// kLogLineTail (the time stamp among them), with " ... " between. What is executed or
+// saved elsewhere is never cut, only what the box shows.
+constexpr qsizetype kLogLineChars = 4096;
+constexpr qsizetype kLogLineTail = 64;
 
 class Logs {
  public:
