@@ -14,8 +14,8 @@ class TForm_player;
 // of heartbeats and commands in a few megabytes.
 constexpr int kLogLineLimit = 5000;
 // Longest line a box shows; a longer one keeps its first characters and its last
-// kLogLineTail (the time stamp among them), with " ... " between. What is executed or
-// saved elsewhere is never cut, only what the box shows.
+// kLogLineTail (the time stamp among them), with " ... " between. Only the log line is
+// cut: a command is executed with its whole text.
 constexpr qsizetype kLogLineChars = 4096;
 constexpr qsizetype kLogLineTail = 64;
 
