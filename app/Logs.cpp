@@ -17,13 +17,59 @@ namespace vuvedid {
 
 namespace {
 
-// The box itself would make CR and LF two separate breaks: a CRLF pair is one.
-QString withLineFeeds(const QString& text) {
-  if (!text.contains(QLatin1Char('\r'))) return text;
+// A line longer than kLogLineChars keeps its start and its end (where the stamp is), with
+// a mark between; a split surrogate pair would show as garbage, so the cut avoids one.
+QString shortened(QStringView line) {
+  if (line.size() <= kLogLineChars) return line.toString();
+  const QLatin1String mark(" ... ");
+  qsizetype tail = kLogLineTail;
+  qsizetype head = kLogLineChars - tail - mark.size();
+  if (line.at(head - 1).isHighSurrogate()) --head;
+  if (line.at(line.size() - tail).isLowSurrogate()) --tail;
+  QString out;
+  out.reserve(head + mark.size() + tail);
+  out.append(line.left(head)).append(mark).append(line.right(tail));
+  return out;
+}
+
+// What goes into a box for one written text.
+QString boxText(const QString& text) {
+  // The box itself would make CR and LF two separate breaks: a CRLF pair is one.
+  // A paragraph separator breaks the box's lines as well, so it counts as one below.
   QString t = text;
-  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return t;
+  if (t.contains(QLatin1Char('\r'))) {
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  }
+  if (t.contains(QChar::ParagraphSeparator))
+    t.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  // A message of megabytes, or of a hundred thousand lines, would hold the GUI thread for
+  // many seconds while the box lays it out (and take hundreds of megabytes doing so), only
+  // for the box to drop most of it again. Only what the box would keep goes in: the newest
+  // kLogLineLimit lines, each cut to kLogLineChars.
+  qsizetype from = t.size();  // the break before the oldest line kept, -1 when all are
+  for (int breaks = 0; breaks < kLogLineLimit; ++breaks) {
+    const qsizetype at = from > 0 ? t.lastIndexOf(QLatin1Char('\n'), from - 1) : -1;
+    from = at;
+    if (at < 0) break;
+  }
+  const QStringView kept = from < 0 ? QStringView(t) : QStringView(t).mid(from + 1);
+  bool fits = kept.size() <= kLogLineChars;
+  if (!fits) {
+    fits = true;
+    for (const QStringView line : kept.split(QLatin1Char('\n')))
+      fits = fits && line.size() <= kLogLineChars;
+  }
+  if (fits && from < 0) return t;
+  if (fits) return kept.toString();
+  QString out;
+  bool first = true;
+  for (const QStringView line : kept.split(QLatin1Char('\n'))) {
+    if (!first) out += QLatin1Char('\n');
+    first = false;
+    out += shortened(line);
+  }
+  return out;
 }
 
 void two(QString& out, int v) {
@@ -62,13 +108,16 @@ void Logs::appendProtocol(const QString& line) { append(*form_.M_protokol, line)
 
 void Logs::append(QPlainTextEdit& box, const QString& text) {
   if (batchDepth_ == 0) {
-    box.appendPlainText(withLineFeeds(text));
+    box.appendPlainText(boxText(text));
     return;
   }
-  QStringList& pending = &box == form_.M_protokol ? pendingProtocol_ : pendingSys_;
-  pending.append(withLineFeeds(text));
+  const bool protocol = &box == form_.M_protokol;
+  QStringList& pending = protocol ? pendingProtocol_ : pendingSys_;
+  qsizetype& lines = protocol ? pendingProtocolLines_ : pendingSysLines_;
+  pending.append(boxText(text));
+  lines += pending.last().count(QLatin1Char('\n')) + 1;
   // A batch left open a long time (a message box nobody closes) must not grow without end.
-  if (pending.size() >= kLogLineLimit) {
+  if (lines >= kLogLineLimit) {
     flush();
     return;
   }
@@ -80,14 +129,17 @@ void Logs::append(QPlainTextEdit& box, const QString& text) {
 
 void Logs::flush() {
   flushQueued_ = false;
+  // Together the texts may hold more lines than the box keeps: boxText drops those too.
   if (!pendingProtocol_.isEmpty()) {
-    const QString text = pendingProtocol_.join(QLatin1Char('\n'));
+    const QString text = boxText(pendingProtocol_.join(QLatin1Char('\n')));
     pendingProtocol_.clear();
+    pendingProtocolLines_ = 0;
     form_.M_protokol->appendPlainText(text);
   }
   if (!pendingSys_.isEmpty()) {
-    const QString text = pendingSys_.join(QLatin1Char('\n'));
+    const QString text = boxText(pendingSys_.join(QLatin1Char('\n')));
     pendingSys_.clear();
+    pendingSysLines_ = 0;
     form_.memo2->appendPlainText(text);
   }
 }

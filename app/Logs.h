@@ -14,6 +14,11 @@ class TForm_player;
 // grow the process without bound. A laid-out line costs about 0.7 KB, so this holds a day
 // of heartbeats and commands in a few megabytes.
 constexpr int kLogLineLimit = 5000;
+// Longest line a box shows; a longer one keeps its first characters and its last
+// kLogLineTail (the time stamp among them), with " ... " between. Only the log line is
+// cut: a command is executed with its whole text.
+constexpr qsizetype kLogLineChars = 4096;
+constexpr qsizetype kLogLineTail = 64;
 
 class Logs {
  public:
@@ -61,6 +66,8 @@ class Logs {
   bool flushQueued_ = false;
   QStringList pendingProtocol_;
   QStringList pendingSys_;
+  qsizetype pendingProtocolLines_ = 0;
+  qsizetype pendingSysLines_ = 0;
 };
 
 }  // namespace vuvedid
