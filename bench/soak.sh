@@ -113,6 +113,7 @@ start_app() {
   local dir=$1 name=$2 port=$3
   shift 3
   mkdir -p "$dir/app"
+  chmod 700 "$dir/app"
   cp "$BUILD/vuvedid" "$dir/app/vuvedid"
   cat >"$dir/app/MQTT.ini" <<EOF
 [MQTT]
@@ -258,7 +259,7 @@ part_month() {
   mosquitto_sub -h 127.0.0.1 -p "$port" -t room/state -i soakcount >"$D/heartbeats.txt" &
   echo $! >>"$WORK/pids-month"
   sleep 0.3
-  start_app "$D" "$name" "$port" VUVEDID_HEARTBEAT_MS="$MONTH_HEARTBEAT_MS"
+  start_app "$D" "$name" "$port" VUVEDID_HEARTBEAT_MS="$MONTH_HEARTBEAT_MS" VUVEDID_AUDIO_TRACE=1
   local pid=$APP_PID hz
   hz=$(getconf CLK_TCK)
   log "month: broker 127.0.0.1:$port, program $pid, $MONTH_HEARTBEATS heartbeats at $MONTH_HEARTBEAT_MS ms"
@@ -323,6 +324,9 @@ part_month() {
   files=$(find "$D/done" -type f | wc -l)
   nboxes=$(boxes "$D")
   nsubs=$(subs "$D" "$name")
+  local n_play n_sound
+  n_play=$(grep -c '^play ' "$D/trace.txt" || true)
+  n_sound=$(grep -c '^sound ' "$D/trace.txt" || true)
   local s_all=$((s_room + s_beep + s_missing + s_empty + s_noroom + s_touch))
   local x_all=$((x_room + x_beep + x_missing + x_empty + x_noroom + x_touch))
   {
@@ -351,6 +355,8 @@ part_month() {
     echo "| **all** | **$s_all** | **$x_all** |"
     echo
     echo "Executed = the interpreter's entry marks in the trace file; the touch commands also checked on disk."
+    echo "Streams started by the audio layer (music tracks and effects): $n_play; of these $n_sound reached the"
+    echo "mixer with sound (first non-silent sample, \`VUVEDID_AUDIO_TRACE=1\`)."
     echo "Message boxes (headless: one stderr line each, no nested loop): $nboxes for $s_noroom missing-room"
     echo "commands, so one box per failing command and none repeated by a timer."
     echo "At the end: final command executed: $final; heartbeats in the 2 s after it: $((hb_b - hb_a));"
