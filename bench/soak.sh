@@ -12,6 +12,7 @@
 # Environment (defaults):
 #   CYCLES=100 CYCLE_HEARTBEAT_MS=20000 DOWN_MIN_MS=200 DOWN_MAX_MS=5000
 #   MONTH_HEARTBEATS=129600 MONTH_HEARTBEAT_MS=8 ROUND_SECONDS=5 MONTH_MAX_SECONDS=2400
+#   WARMUP_SECONDS=180 (the month's memory figures start after it)
 #   PARTS="reconnect month"  PARALLEL=1 (both parts at once, each with its own broker)
 #   RESULTS=bench/SOAK.md
 set -euo pipefail
@@ -26,10 +27,11 @@ MONTH_HEARTBEATS=${MONTH_HEARTBEATS:-129600}
 MONTH_HEARTBEAT_MS=${MONTH_HEARTBEAT_MS:-8}
 ROUND_SECONDS=${ROUND_SECONDS:-5}
 MONTH_MAX_SECONDS=${MONTH_MAX_SECONDS:-2400}
+WARMUP_SECONDS=${WARMUP_SECONDS:-180}
 PARTS=${PARTS:-"reconnect month"}
 PARALLEL=${PARALLEL:-1}
 RESULTS=${RESULTS:-$ROOT/bench/SOAK.md}
-ENV_LINE="CYCLES=$CYCLES CYCLE_HEARTBEAT_MS=$CYCLE_HEARTBEAT_MS DOWN_MIN_MS=$DOWN_MIN_MS DOWN_MAX_MS=$DOWN_MAX_MS MONTH_HEARTBEATS=$MONTH_HEARTBEATS MONTH_HEARTBEAT_MS=$MONTH_HEARTBEAT_MS ROUND_SECONDS=$ROUND_SECONDS MONTH_MAX_SECONDS=$MONTH_MAX_SECONDS PARTS=\"$PARTS\" PARALLEL=$PARALLEL"
+ENV_LINE="CYCLES=$CYCLES CYCLE_HEARTBEAT_MS=$CYCLE_HEARTBEAT_MS DOWN_MIN_MS=$DOWN_MIN_MS DOWN_MAX_MS=$DOWN_MAX_MS MONTH_HEARTBEATS=$MONTH_HEARTBEATS MONTH_HEARTBEAT_MS=$MONTH_HEARTBEAT_MS ROUND_SECONDS=$ROUND_SECONDS MONTH_MAX_SECONDS=$MONTH_MAX_SECONDS WARMUP_SECONDS=$WARMUP_SECONDS PARTS=\"$PARTS\" PARALLEL=$PARALLEL"
 
 log() { echo "[soak $(date +%H:%M:%S)] $*" >&2; }
 want() { [[ " $PARTS " == *" $1 "* ]]; }
@@ -221,6 +223,8 @@ part_reconnect() {
     echo "stays down ${DOWN_MIN_MS}–${DOWN_MAX_MS} ms (uniform), is started again on the same port; then one"
     echo "\`cmdstr:/usr/bin/touch …/cN\` is published (QoS 1) and the file is looked for from outside."
     echo "Back = broker accepting again -> the program's new subscription in the broker's log (50 ms polling)."
+    echo "The program connects again on its next heartbeat tick, and each cycle kills the broker right after"
+    echo "the previous resubscription, i.e. just after a tick: back is then about one heartbeat minus the down time."
     echo
     echo "| cycles | commands sent | executed (file appeared) | executed (interpreter marks) | files | lost | back median s | back p90 s | back max s | not back in time |"
     echo "|---|---|---|---|---|---|---|---|---|---|"
@@ -237,8 +241,9 @@ part_reconnect() {
     echo
     awk '$5 >= 0 { print $5 }' "$D/cycles.txt" | sort -n |
       awk '{ c[++k] = $1 } END { if (k) printf "Command -> file on disk: median %d ms, max %d ms.\n", c[int((k + 1) / 2)], c[k] }'
-    echo "Message boxes (headless: one stderr line each) during the cycles: $nboxes (one per outage whose"
-    echo "reconnect attempt found the broker still down; later attempts of the same outage go to the log)."
+    echo "Message boxes (headless: one stderr line each) during the cycles: $nboxes. A box comes only when a tick"
+    echo "finds the broker still down (one per outage; later attempts of the same outage go to the log), which"
+    echo "needs a down time longer than the rest of the heartbeat period."
     echo "Program alive at the end: $alive. RSS $((rss0 / 1024)) -> $((rss1 / 1024)) MB, descriptors $fd0 -> $fd1, threads $th0 -> $th1."
     echo
     echo "Back (s) per cycle, in order:"
@@ -364,16 +369,18 @@ part_month() {
     echo
     echo "Resources sampled every round (/proc/PID/status VmRSS, /proc/PID/fd, /proc/PID/task):"
     echo
-    awk -v maxs="$MONTH_MAX_SECONDS" '
+    awk -v warm="$WARMUP_SECONDS" '
+      function slope(a, b,   i, k, sx, sy, sxx, sxy) {
+        k = sx = sy = sxx = sxy = 0
+        for (i = a; i <= b; i++) { k++; sx += t[i]; sy += r[i]; sxx += t[i] * t[i]; sxy += t[i] * r[i] }
+        return (k > 1 && (k * sxx - sx * sx) != 0) ? (k * sxy - sx * sy) / (k * sxx - sx * sx) : 0
+      }
       !/^#/ { n++; t[n] = $1; h[n] = $2; r[n] = $3; f[n] = $4; th[n] = $5 }
       END {
-        # Start = first sample after the first minute (the audio device, fonts and the first
-        # log lines are in by then); least-squares slope from there to the end.
-        s = 1; while (s < n && t[s] < 60) s++
+        # Start = first sample after the warm-up (both logs fill up to their line limit and
+        # the audio device, fonts and first streams are in by then).
+        s = 1; while (s < n && t[s] < warm) s++
         m = int((s + n) / 2)
-        sx = sy = sxx = sxy = 0; k = 0
-        for (i = s; i <= n; i++) { k++; sx += t[i]; sy += r[i]; sxx += t[i] * t[i]; sxy += t[i] * r[i] }
-        slope = (k > 1 && (k * sxx - sx * sx) != 0) ? (k * sxy - sx * sy) / (k * sxx - sx * sx) : 0
         fmin = fmax = f[s]; tmin = tmax = th[s]; rmax = r[s]
         for (i = s; i <= n; i++) {
           if (f[i] < fmin) fmin = f[i]; if (f[i] > fmax) fmax = f[i]
@@ -383,15 +390,28 @@ part_month() {
         print "| | seconds | heartbeats | RSS MB | descriptors | threads |"
         print "|---|---|---|---|---|---|"
         printf "| first sample | %d | %d | %.1f | %d | %d |\n", t[1], h[1], r[1] / 1024, f[1], th[1]
-        printf "| start (after 1 min) | %d | %d | %.1f | %d | %d |\n", t[s], h[s], r[s] / 1024, f[s], th[s]
+        printf "| start (after %d s warm-up) | %d | %d | %.1f | %d | %d |\n", warm, t[s], h[s], r[s] / 1024, f[s], th[s]
         printf "| middle | %d | %d | %.1f | %d | %d |\n", t[m], h[m], r[m] / 1024, f[m], th[m]
         printf "| end | %d | %d | %.1f | %d | %d |\n", t[n], h[n], r[n] / 1024, f[n], th[n]
         print ""
-        printf "RSS slope start -> end (least squares over %d samples): %.2f kB per minute of run", k, slope * 60
+        a = slope(s, n); b = slope(m, n)
         days = (h[n] - h[s]) / 4320
-        if (days > 0) printf ", %.1f kB per simulated day", slope * (t[n] - t[s]) / days
-        printf "; RSS peak %.1f MB.\n", rmax / 1024
+        printf "RSS slope (least squares) start -> end: %.2f kB per minute of run", a * 60
+        if (days > 0) printf " (%.1f kB per simulated day)", a * (t[n] - t[s]) / days
+        printf "; middle -> end: %.2f kB per minute. RSS peak %.1f MB.\n", b * 60, rmax / 1024
+        printf "Mean RSS by quarter of the run after the warm-up (MB):"
+        for (q = 0; q < 4; q++) {
+          sum = c = 0
+          for (i = s + int(q * (n - s + 1) / 4); i < s + int((q + 1) * (n - s + 1) / 4); i++) { sum += r[i]; c++ }
+          printf " %.1f", (c ? sum / c / 1024 : 0)
+        }
+        print "."
         printf "Descriptors %d–%d, threads %d–%d over the same samples.\n", fmin, fmax, tmin, tmax
+        print ""
+        printf "RSS (MB) every minute:"
+        last = -60
+        for (i = 1; i <= n; i++) if (t[i] - last >= 60) { printf " %.1f", r[i] / 1024; last = t[i] }
+        print ""
       }' "$D/samples.txt"
   } >"$WORK/sec-month.md"
   kill "$pid" 2>/dev/null || true
