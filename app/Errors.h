@@ -6,10 +6,9 @@
 // the guard swallows it.
 // AppError: anything else worth reporting; the guard shows its text in the default error
 // report. Texts are UTF-8.
+#include <QString>
 #include <stdexcept>
 #include <string>
-
-#include <QString>
 
 namespace vuvedid {
 

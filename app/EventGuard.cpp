@@ -19,7 +19,8 @@ void runGuarded(IMessageBoxes& boxes, const std::function<void()>& handler) noex
       handler();
     } catch (const SilentAbort&) {
     } catch (const std::exception& e) {
-      boxes.show(BoxIcon::Error, QStringLiteral("Vuvedid"), defaultReportText(QString::fromUtf8(e.what())));
+      boxes.show(BoxIcon::Error, QStringLiteral("Vuvedid"),
+                 defaultReportText(QString::fromUtf8(e.what())));
     }
   } catch (...) {
     // A box that itself fails must not take the program down: an unattended room has

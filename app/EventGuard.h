@@ -2,9 +2,8 @@
 // Every event entry point (click, tick, posted network event) runs through runGuarded:
 // a SilentAbort is swallowed, any other exception becomes the default error report,
 // and the program carries on with the next event.
-#include <functional>
-
 #include <QString>
+#include <functional>
 
 namespace vuvedid {
 

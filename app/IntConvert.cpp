@@ -35,10 +35,14 @@ std::optional<int> tryStrToInt(const QString& text) noexcept {
   for (; i < n; ++i) {
     const char16_t c = text[i].unicode();
     int digit;
-    if (c >= u'0' && c <= u'9') digit = c - u'0';
-    else if (base == 16 && c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-    else if (base == 16 && c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-    else return std::nullopt;
+    if (c >= u'0' && c <= u'9')
+      digit = c - u'0';
+    else if (base == 16 && c >= u'a' && c <= u'f')
+      digit = c - u'a' + 10;
+    else if (base == 16 && c >= u'A' && c <= u'F')
+      digit = c - u'A' + 10;
+    else
+      return std::nullopt;
     value = value * base + digit;
     if (value > limit) return std::nullopt;
   }

@@ -3,9 +3,8 @@
 // Accepted: an optional sign, then decimal digits, or a hexadecimal number introduced by
 // "$", "x" or "0x" (either letter case); nothing before or after. The value must lie in
 // the signed 32-bit range.
-#include <optional>
-
 #include <QString>
+#include <optional>
 
 namespace vuvedid {
 

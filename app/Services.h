@@ -1,12 +1,11 @@
 #pragma once
 // The platform layers the window is built on, handed in whole so tests can swap the two
 // that need a person (message boxes, the save dialog) and keep every real one.
-#include <functional>
-#include <optional>
-
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 namespace vuvedid {
 
@@ -41,8 +40,8 @@ struct Services {
   ISpeech* speech = nullptr;
   IProcessStarter* starter = nullptr;
   const IClock* clock = nullptr;
-  QStringList arguments;  // command-line arguments without the program name
-  QString exeDir;         // folder of the executable, with a trailing "/"
+  QStringList arguments;               // command-line arguments without the program name
+  QString exeDir;                      // folder of the executable, with a trailing "/"
   std::function<void(int)> terminate;  // ends the process at once with that status
 };
 

@@ -1,13 +1,12 @@
 // Entry point: the application object, the main window, the message loop.
 #include <unistd.h>
 
-#include <cstdio>
-#include <string_view>
-
 #include <QApplication>
 #include <QFileInfo>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <cstdio>
+#include <string_view>
 
 #include "app/AppInfo.h"
 #include "app/ExeDir.h"
@@ -23,7 +22,8 @@
 int main(int argc, char** argv) {
   // Any first argument but "start" has no meaning to the window, so this one stays compatible.
   if (argc > 1 && std::string_view(argv[1]) == "--list-audio-devices") {
-    for (const QString& name : vuvedid::listOutputDevices()) std::printf("%s\n", name.toUtf8().constData());
+    for (const QString& name : vuvedid::listOutputDevices())
+      std::printf("%s\n", name.toUtf8().constData());
     return 0;
   }
   QApplication app(argc, argv);

@@ -2,9 +2,8 @@
 // The audio library the players are written against: fourteen operations on 32-bit stream
 // handles (0 = none). One real implementation (SdlAudioLibrary) mixes all streams itself
 // over SDL2's output. Every call comes from the GUI thread.
-#include <cstdint>
-
 #include <QString>
+#include <cstdint>
 
 namespace vuvedid {
 

@@ -1,10 +1,9 @@
 #include "ui/MessageBoxes.h"
 
-#include <cstdio>
-
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <cstdio>
 
 namespace vuvedid {
 
@@ -18,10 +17,14 @@ bool headless() {
 
 const char* iconName(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::Error: return "error";
-    case BoxIcon::Warning: return "warning";
-    case BoxIcon::Information: return "information";
-    case BoxIcon::None: break;
+    case BoxIcon::Error:
+      return "error";
+    case BoxIcon::Warning:
+      return "warning";
+    case BoxIcon::Information:
+      return "information";
+    case BoxIcon::None:
+      break;
   }
   return "message";
 }
@@ -33,18 +36,27 @@ void QtMessageBoxes::show(BoxIcon icon, const QString& caption, const QString& t
   if (headless()) {
     // One line per box, so the journal keeps it whole.
     QString oneLine = text;
-    oneLine.replace(QLatin1String("\r\n"), QLatin1String(" / ")).replace(QLatin1Char('\n'), QLatin1String(" / "));
-    std::fprintf(stderr, "vuvedid: %s box [%s]: %s\n", iconName(icon), title.toLocal8Bit().constData(),
-                 oneLine.toLocal8Bit().constData());
+    oneLine.replace(QLatin1String("\r\n"), QLatin1String(" / "))
+        .replace(QLatin1Char('\n'), QLatin1String(" / "));
+    std::fprintf(stderr, "vuvedid: %s box [%s]: %s\n", iconName(icon),
+                 title.toLocal8Bit().constData(), oneLine.toLocal8Bit().constData());
     std::fflush(stderr);
     return;
   }
   QMessageBox::Icon qicon = QMessageBox::NoIcon;
   switch (icon) {
-    case BoxIcon::None: qicon = QMessageBox::NoIcon; break;
-    case BoxIcon::Error: qicon = QMessageBox::Critical; break;
-    case BoxIcon::Warning: qicon = QMessageBox::Warning; break;
-    case BoxIcon::Information: qicon = QMessageBox::Information; break;
+    case BoxIcon::None:
+      qicon = QMessageBox::NoIcon;
+      break;
+    case BoxIcon::Error:
+      qicon = QMessageBox::Critical;
+      break;
+    case BoxIcon::Warning:
+      qicon = QMessageBox::Warning;
+      break;
+    case BoxIcon::Information:
+      qicon = QMessageBox::Information;
+      break;
   }
   QMessageBox box(qicon, title, text, QMessageBox::Ok);
   box.exec();

@@ -1,5 +1,7 @@
 #include "ui/TForm_player.h"
 
+#include <mosquitto.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,14 +20,13 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <mosquitto.h>
 
 #include "app/AppInfo.h"
 #include "app/Errors.h"
-#include "app/Trace.h"
 #include "app/EventGuard.h"
 #include "app/Logs.h"
 #include "app/SettingsFile.h"
+#include "app/Trace.h"
 #include "audio/AudioLibrary.h"
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
@@ -217,9 +218,8 @@ void TForm_player::createControls() {
   cxte_WillTopic = textField(GroupBox5, "cxte_WillTopic", QStringLiteral("Will"),
                              QStringLiteral("Топик для отправки сообщения при дисконнекте"));
   l13 = label(GroupBox5, "l13", QStringLiteral("Сообщение"));
-  cxte_WillPayload =
-      textField(GroupBox5, "cxte_WillPayload", QStringLiteral("Will"),
-                QStringLiteral("Сообщение для отправки сообщения при дисконнекте"));
+  cxte_WillPayload = textField(GroupBox5, "cxte_WillPayload", QStringLiteral("Will"),
+                               QStringLiteral("Сообщение для отправки сообщения при дисконнекте"));
   Label10 = label(g, "Label10", QStringLiteral("Сообщение \"коннект активен\""));
   e_con_act = textField(g, "e_con_act", QStringLiteral("ping?MAC=DO3VEZEZO"));
   chbx_act = checkBox(g, "chbx_act", QStringLiteral("подтверждать активность"), false);
@@ -252,10 +252,10 @@ void TForm_player::createControls() {
 
   // ---- MQTT debug tab ----
   QWidget* d = TabSheet4;
-  btnConnect = flatButton(d, "btnConnect", QStringLiteral("Подключиться"),
-                          QStringLiteral("Подключить"));
-  btnDisconnect = flatButton(d, "btnDisconnect", QStringLiteral("Отключиться"),
-                             QStringLiteral("Отключить"));
+  btnConnect =
+      flatButton(d, "btnConnect", QStringLiteral("Подключиться"), QStringLiteral("Подключить"));
+  btnDisconnect =
+      flatButton(d, "btnDisconnect", QStringLiteral("Отключиться"), QStringLiteral("Отключить"));
   btn_SUB = flatButton(d, "btn_SUB", QStringLiteral("Подписаться"),
                        QStringLiteral("Подписаться на топик в настройках"));
   GroupBox1 = make<QGroupBox>(d, "GroupBox1", QStringLiteral("Отладка"));
@@ -266,16 +266,11 @@ void TForm_player::createControls() {
   Commands->setHorizontalHeaderLabels({QStringLiteral("Команда"), QStringLiteral("Описание")});
   Commands->verticalHeader()->setVisible(false);
   static const char16_t* const rows[10][2] = {
-      {u"play:room1", u"каталог фона"},
-      {u"volume:30", u"громкость фона"},
-      {u"next", u"следующий трек фона"},
-      {u"fx:30!insert.mp3", u"громкость!файл сигнала"},
-      {u"reset", u"остановить все звуки"},
-      {u"pause", u"пауза музыки фона"},
-      {u"resume", u"продолжить музыку фона"},
-      {u"cmdstr:", u"выполнить команду"},
-      {u"shufle", u"изменить порядок фона"},
-      {u"speak:Hello", u"для речевого синтезатора"},
+      {u"play:room1", u"каталог фона"},       {u"volume:30", u"громкость фона"},
+      {u"next", u"следующий трек фона"},      {u"fx:30!insert.mp3", u"громкость!файл сигнала"},
+      {u"reset", u"остановить все звуки"},    {u"pause", u"пауза музыки фона"},
+      {u"resume", u"продолжить музыку фона"}, {u"cmdstr:", u"выполнить команду"},
+      {u"shufle", u"изменить порядок фона"},  {u"speak:Hello", u"для речевого синтезатора"},
   };
   for (int r = 0; r < 10; ++r)
     for (int c = 0; c < 2; ++c)
@@ -309,7 +304,8 @@ void TForm_player::createControls() {
 
 void TForm_player::connectEvents() {
   auto on = [this](auto* sender, auto signal, void (TForm_player::*handler)()) {
-    connect(sender, signal, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
   };
   on(btn_play, &QToolButton::clicked, &TForm_player::btn_playClick);
   on(btn_pause, &QToolButton::clicked, &TForm_player::btn_pauseClick);
@@ -355,7 +351,8 @@ void TForm_player::FormCreate() {
   my_init();
 
   if ((services.audio->GetVersion() >> 16) != (kAudioInterfaceVersion >> 16)) {
-    services.boxes->show(BoxIcon::Error, QString(), QStringLiteral("Не корректная версия BASS.DLL"));
+    services.boxes->show(BoxIcon::Error, QString(),
+                         QStringLiteral("Не корректная версия BASS.DLL"));
     services.terminate(0);
     return;
   }

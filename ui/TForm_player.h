@@ -2,10 +2,9 @@
 // The main window: it owns every named control (the controls are the settings and much of
 // the playing state) and routes each control event to the object that holds its logic.
 // Every event entry point runs through runGuarded (app/EventGuard.h).
+#include <QWidget>
 #include <functional>
 #include <memory>
-
-#include <QWidget>
 
 #include "app/Services.h"
 #include "ui/Widgets.h"

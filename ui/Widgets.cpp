@@ -28,10 +28,9 @@ QString FileEdit::text() const { return edit_->text(); }
 void FileEdit::setText(const QString& text) { edit_->setText(text); }
 
 void FileEdit::browse() {
-  const QString chosen =
-      mode_ == Mode::Folder
-          ? QFileDialog::getExistingDirectory(this, QString(), edit_->text())
-          : QFileDialog::getOpenFileName(this, QString(), edit_->text());
+  const QString chosen = mode_ == Mode::Folder
+                             ? QFileDialog::getExistingDirectory(this, QString(), edit_->text())
+                             : QFileDialog::getOpenFileName(this, QString(), edit_->text());
   if (!chosen.isEmpty()) edit_->setText(chosen);
 }
 

@@ -112,8 +112,10 @@ class Timer : public QTimer {
   }
   bool enabled() const { return isActive(); }
   void setEnabled(bool on) {
-    if (on && !isActive()) start();
-    else if (!on) stop();
+    if (on && !isActive())
+      start();
+    else if (!on)
+      stop();
   }
 };
 

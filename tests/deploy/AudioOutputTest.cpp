@@ -3,13 +3,13 @@
 #include <signal.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QElapsedTimer>
 #include <QStandardPaths>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdlib>
 #include <optional>
 #include <string>

@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "support/AppFiles.h"
 #include "MqttSession.h"
+#include "support/AppFiles.h"
 
 using namespace vuvedid;
 using namespace vuvedid::test;
@@ -92,7 +92,8 @@ TEST(Will, KilledProgramStartedUnattendedLeavesItsWill) {
   QTemporaryDir dir;
   const QString exe = dir.filePath(QStringLiteral("vuvedid"));
   ASSERT_TRUE(QFile::copy(QStringLiteral(VUVEDID_EXE), exe));
-  writeFileOrFail(dir.filePath(QStringLiteral("MQTT.ini")), settingsFor(broker, QStringLiteral("room9")));
+  writeFileOrFail(dir.filePath(QStringLiteral("MQTT.ini")),
+                  settingsFor(broker, QStringLiteral("room9")));
   // Its own runtime folder, and a speech service address where none runs: nothing of the
   // program outlives the test.
   ChildProcess program(

@@ -1,13 +1,12 @@
 #pragma once
 // Small file helpers for the application-shell tests.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <ostream>
-
-#include <gtest/gtest.h>
 
 // Readable failure messages for Qt texts.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

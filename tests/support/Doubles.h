@@ -1,19 +1,18 @@
 #pragma once
 // Stand-ins for what needs a person (boxes, the save dialog) or a fixed moment (the
 // clock), plus recorders for speech and launches where a test only asserts the call.
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
 
-#include <QDateTime>
-#include <QString>
-#include <QStringList>
-
+#include "app/Errors.h"
 #include "app/Services.h"
 #include "commands/ProcessStarter.h"
 #include "commands/Speech.h"
-#include "app/Errors.h"
 #include "ui/MessageBoxes.h"
 
 namespace vuvedid::test {

@@ -1,9 +1,8 @@
 #pragma once
 // A real main window on the offscreen platform with the real audio layer (SDL's dummy
 // driver), its exe folder in a fresh temporary directory, and recorded boxes.
-#include <memory>
-
 #include <QTemporaryDir>
+#include <memory>
 
 #include "audio/SdlAudioLibrary.h"
 #include "support/Doubles.h"
@@ -14,9 +13,9 @@ namespace vuvedid::test {
 struct FormOptions {
   QStringList arguments;
   bool runFormCreate = true;
-  ISpeech* speech = nullptr;            // default: a RecordingSpeech
-  IProcessStarter* starter = nullptr;   // default: a RecordingStarter
-  IAudioLibrary* audio = nullptr;       // default: the real SDL layer
+  ISpeech* speech = nullptr;           // default: a RecordingSpeech
+  IProcessStarter* starter = nullptr;  // default: a RecordingStarter
+  IAudioLibrary* audio = nullptr;      // default: the real SDL layer
   // Called with the exe folder before the window is built (e.g. to write MQTT.ini).
   std::function<void(const QString& exeDir)> prepare;
 };

@@ -1,10 +1,10 @@
 // One main for every test binary: a headless Qt application, SDL's silent real-time
 // driver, and a private runtime folder.
-#include <cstdlib>
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

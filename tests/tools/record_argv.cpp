@@ -1,8 +1,9 @@
 // Writes its working directory and arguments, one per line, to the file named by
 // RECORD_ARGV_OUT, so tests can see exactly how a launched program was started.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
   const char* out = std::getenv("RECORD_ARGV_OUT");
