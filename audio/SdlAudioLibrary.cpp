@@ -1,6 +1,8 @@
 #include "audio/SdlAudioLibrary.h"
 
 #include <SDL.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -183,6 +185,9 @@ struct Stream {
 
 }  // namespace
 
+// The decoding thread's nice value (the process's own is 0).
+constexpr int kWorkerNice = 10;
+
 // How often the players' calls look for a lost output.
 constexpr std::int64_t kDeviceCheckNs = 500'000'000;
 
@@ -237,6 +242,9 @@ struct SdlAudioLibrary::Impl {
 
   void workerLoop() noexcept {
     std::vector<std::shared_ptr<Stream>> local;
+    // Decoding runs ahead by most of a second: it is the one job here that can wait, so it
+    // yields the cores to the mixer and the GUI thread, whose delays are heard.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
     std::unique_lock<std::mutex> lk(workMutex);
     while (!quit) {
       try {

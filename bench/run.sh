@@ -5,6 +5,7 @@
 #
 # Durations and repeats (environment):
 #   FX_COUNT=200 FX_INTERVAL_MS=300 FX_REPEATS=2   effect triggers per run, runs per buffer size
+#   FX_BUFFERS="256 512 1024"                     device buffer sizes of the effect latency runs
 #   MUSIC_RUNS=50                                    play:room starts
 #   BURST_COUNT=10000 BURST_REPEATS=3                commands per burst, bursts per QoS
 #   IDLE_SECONDS=300 PLAY_SECONDS=120                the cost measurements
@@ -171,7 +172,7 @@ if want fx; then
   } >>"$TABLES"
   STAGES=$WORK/stages.md
   : >"$STAGES"
-  for buf in 256 512 1024; do
+  for buf in ${FX_BUFFERS:-256 512 1024}; do
     dirs=()
     for rep in $(seq 1 "$FX_REPEATS"); do
       d=$WORK/fx-$buf-$rep

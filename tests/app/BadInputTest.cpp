@@ -18,13 +18,6 @@ using namespace vuvedid::test;
 
 namespace {
 
-QStringList linesOf(const QPlainTextEdit* box) {
-  QStringList out;
-  if (box->document()->isEmpty()) return out;
-  for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next()) out << b.text();
-  return out;
-}
-
 // No half of a surrogate pair stands alone.
 bool wellFormed(const QString& s) {
   for (qsizetype i = 0; i < s.size(); ++i) {

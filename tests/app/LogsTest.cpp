@@ -21,13 +21,6 @@ using namespace vuvedid::test;
 
 namespace {
 
-QStringList linesOf(const QPlainTextEdit* box) {
-  QStringList out;
-  if (box->document()->isEmpty()) return out;
-  for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next()) out << b.text();
-  return out;
-}
-
 struct StampCase {
   const char* name;
   std::function<void(Logs&)> write;

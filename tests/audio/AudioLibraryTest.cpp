@@ -48,26 +48,7 @@ QByteArray randomBytes(int n, unsigned seed) {
 bool writeLongWav(const QString& path, int seconds) {
   const std::uint32_t frames = std::uint32_t(seconds) * 44100;
   const std::uint32_t dataBytes = frames * 4;
-  QByteArray head;
-  const auto u32 = [&](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) head.append(char((v >> (8 * i)) & 0xff));
-  };
-  const auto u16 = [&](std::uint16_t v) {
-    head.append(char(v & 0xff));
-    head.append(char(v >> 8));
-  };
-  head.append("RIFF");
-  u32(36 + dataBytes);
-  head.append("WAVEfmt ");
-  u32(16);
-  u16(1);  // PCM
-  u16(2);
-  u32(44100);
-  u32(44100 * 4);
-  u16(4);
-  u16(16);
-  head.append("data");
-  u32(dataBytes);
+  const QByteArray head = wavHeader(dataBytes);
   // 100 periods of 441 Hz fill one second exactly.
   QByteArray second(44100 * 4, '\0');
   auto* pcm = reinterpret_cast<std::int16_t*>(second.data());

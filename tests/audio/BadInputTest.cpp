@@ -77,26 +77,7 @@ std::int64_t residentKb() {
 // A 16-bit stereo 44.1 kHz WAV whose data chunk declares dataBytes of silence, over a
 // sparse file: a gigabyte that costs no disk space and no time to write.
 bool sparseWav(const QString& path, std::uint32_t dataBytes) {
-  QByteArray head;
-  const auto u32 = [&](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) head.append(char((v >> (8 * i)) & 0xff));
-  };
-  const auto u16 = [&](std::uint16_t v) {
-    head.append(char(v & 0xff));
-    head.append(char(v >> 8));
-  };
-  head.append("RIFF");
-  u32(36 + dataBytes);
-  head.append("WAVEfmt ");
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(44100);
-  u32(44100 * 4);
-  u16(4);
-  u16(16);
-  head.append("data");
-  u32(dataBytes);
+  const QByteArray head = wavHeader(dataBytes);
   QFile f(path);
   return f.open(QIODevice::WriteOnly) && f.write(head) == head.size() &&
          f.resize(head.size() + qint64(dataBytes));

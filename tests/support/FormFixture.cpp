@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QThread>
 
 namespace vuvedid::test {
@@ -52,6 +55,13 @@ bool waitFor(const std::function<bool()>& pred, int ms) {
     QThread::msleep(1);
   }
   return true;
+}
+
+QStringList linesOf(const QPlainTextEdit* box) {
+  QStringList out;
+  if (box->document()->isEmpty()) return out;
+  for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next()) out << b.text();
+  return out;
 }
 
 }  // namespace vuvedid::test

@@ -8,6 +8,8 @@
 #include "support/Doubles.h"
 #include "ui/TForm_player.h"
 
+class QPlainTextEdit;
+
 namespace vuvedid::test {
 
 struct FormOptions {
@@ -47,5 +49,8 @@ class FormFixture {
 void spin(int ms);
 // Spins until pred() holds or ms elapse; returns pred().
 bool waitFor(const std::function<bool()>& pred, int ms);
+
+// The lines of a log box, one per text block; none for an empty box.
+QStringList linesOf(const QPlainTextEdit* box);
 
 }  // namespace vuvedid::test

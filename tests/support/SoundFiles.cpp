@@ -23,6 +23,30 @@ QString cacheDir() {
 
 }  // namespace
 
+QByteArray wavHeader(std::uint32_t dataBytes) {
+  QByteArray head;
+  const auto u32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) head.append(char((v >> (8 * i)) & 0xff));
+  };
+  const auto u16 = [&](std::uint16_t v) {
+    head.append(char(v & 0xff));
+    head.append(char(v >> 8));
+  };
+  head.append("RIFF");
+  u32(36 + dataBytes);
+  head.append("WAVEfmt ");
+  u32(16);
+  u16(1);  // PCM
+  u16(2);
+  u32(44100);
+  u32(44100 * 4);
+  u16(4);
+  u16(16);
+  head.append("data");
+  u32(dataBytes);
+  return head;
+}
+
 bool makeTone(const QString& path, double seconds, int rate, double freq, double amplitude,
               bool vbrNoTag) {
   const QString ext = QFileInfo(path).suffix().toLower();

@@ -1,6 +1,8 @@
 #pragma once
 // Small sound files made at test time with sox and lame.
+#include <QByteArray>
 #include <QString>
+#include <cstdint>
 
 namespace vuvedid::test {
 
@@ -15,6 +17,9 @@ bool makeTone(const QString& path, double seconds, int rate = 44100, double freq
 // (lame is slow enough to matter across a suite).
 bool toneFile(const QString& path, double seconds, int rate = 44100, double freq = 440,
               double amplitude = 0.5, bool vbrNoTag = false);
+
+// The 44-byte header of a 16-bit stereo 44.1 kHz PCM WAV whose data chunk holds dataBytes.
+QByteArray wavHeader(std::uint32_t dataBytes);
 
 // RMS of a raw 32-bit float stereo 44.1 kHz file (what SDL's disk driver writes), over
 // frames [fromSec, toSec).
