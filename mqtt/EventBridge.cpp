@@ -45,9 +45,12 @@ std::unique_ptr<T_win_message> EventReceiver::next() {
 }
 
 void EventReceiver::customEvent(QEvent* event) {
-  if (event->type() != MqttWakeEvent::eventType()) return;
   {
+    // A wake-up is made and posted under this lock: taking it before looking at the event
+    // orders this thread after the poster for every observer (the thread sanitizer
+    // included), not only through Qt's own queue.
     std::lock_guard lock(mutex_);
+    if (event->type() != MqttWakeEvent::eventType()) return;
     wakePending_ = false;
   }
   // Qt delivers the events posted during this slice (the next wake-up among them) only
