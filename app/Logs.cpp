@@ -111,13 +111,11 @@ void Logs::append(QPlainTextEdit& box, const QString& text) {
     box.appendPlainText(boxText(text));
     return;
   }
-  const bool protocol = &box == form_.M_protokol;
-  QStringList& pending = protocol ? pendingProtocol_ : pendingSys_;
-  qsizetype& lines = protocol ? pendingProtocolLines_ : pendingSysLines_;
-  pending.append(boxText(text));
-  lines += pending.last().count(QLatin1Char('\n')) + 1;
+  Pending& pending = &box == form_.M_protokol ? pendingProtocol_ : pendingSys_;
+  pending.texts.append(boxText(text));
+  pending.lines += pending.texts.last().count(QLatin1Char('\n')) + 1;
   // A batch left open a long time (a message box nobody closes) must not grow without end.
-  if (lines >= kLogLineLimit) {
+  if (pending.lines >= kLogLineLimit) {
     flush();
     return;
   }
@@ -129,19 +127,16 @@ void Logs::append(QPlainTextEdit& box, const QString& text) {
 
 void Logs::flush() {
   flushQueued_ = false;
+  handOver(*form_.M_protokol, pendingProtocol_);
+  handOver(*form_.memo2, pendingSys_);
+}
+
+void Logs::handOver(QPlainTextEdit& box, Pending& pending) {
+  if (pending.texts.isEmpty()) return;
   // Together the texts may hold more lines than the box keeps: boxText drops those too.
-  if (!pendingProtocol_.isEmpty()) {
-    const QString text = boxText(pendingProtocol_.join(QLatin1Char('\n')));
-    pendingProtocol_.clear();
-    pendingProtocolLines_ = 0;
-    form_.M_protokol->appendPlainText(text);
-  }
-  if (!pendingSys_.isEmpty()) {
-    const QString text = boxText(pendingSys_.join(QLatin1Char('\n')));
-    pendingSys_.clear();
-    pendingSysLines_ = 0;
-    form_.memo2->appendPlainText(text);
-  }
+  const QString text = boxText(pending.texts.join(QLatin1Char('\n')));
+  pending = Pending{};
+  box.appendPlainText(text);
 }
 
 void Logs::beginBatch() noexcept { ++batchDepth_; }

@@ -55,8 +55,15 @@ class Logs {
   void endBatch();
 
  private:
+  // Texts written to one box during a batch, and the lines they hold.
+  struct Pending {
+    QStringList texts;
+    qsizetype lines = 0;
+  };
+
   void append(QPlainTextEdit& box, const QString& text);
   void flush();
+  static void handOver(QPlainTextEdit& box, Pending& pending);
   // Asks SaveDialog1 for a file and writes the box to it in the locale's 8-bit encoding.
   // Throws FileError "Cannot create file "<path>". <system error>".
   void save(const QPlainTextEdit& box);
@@ -64,10 +71,8 @@ class Logs {
   TForm_player& form_;
   int batchDepth_ = 0;
   bool flushQueued_ = false;
-  QStringList pendingProtocol_;
-  QStringList pendingSys_;
-  qsizetype pendingProtocolLines_ = 0;
-  qsizetype pendingSysLines_ = 0;
+  Pending pendingProtocol_;
+  Pending pendingSys_;
 };
 
 }  // namespace vuvedid
