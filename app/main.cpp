@@ -19,8 +19,31 @@
 #include "ui/QtSaveDialog.h"
 #include "ui/TForm_player.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: vuvedid [start]\n"
+    "Plays room music, effects and speech on commands from an MQTT broker.\n"
+    "Settings are read from MQTT.ini beside the program.\n"
+    "\n"
+    "  start                  start minimized, connect and subscribe by itself\n"
+    "                         (only when MQTT.ini exists)\n"
+    "  --list-audio-devices   print the sound output devices and exit\n"
+    "  --help                 print this help and exit\n"
+    "  --version              print the version and exit\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  // Any first argument but "start" has no meaning to the window, so this one stays compatible.
+  // Any first argument but "start" has no meaning to the window, so these stay compatible.
+  if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc > 1 && std::string_view(argv[1]) == "--version") {
+    std::printf("vuvedid %s\n", vuvedid::kVersion);
+    return 0;
+  }
   if (argc > 1 && std::string_view(argv[1]) == "--list-audio-devices") {
     for (const QString& name : vuvedid::listOutputDevices())
       std::printf("%s\n", name.toUtf8().constData());
@@ -28,7 +51,9 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
-  QApplication::setApplicationDisplayName(QString::fromLatin1(vuvedid::kAppTitle));
+  // No display name: on X11 Qt would append it to every caption ("… — Vuvedid"), and the
+  // captions are to read exactly as set. The task bar takes the name from the desktop file.
+  QApplication::setDesktopFileName(QStringLiteral("vuvedid"));
   // The last window closing ends the program even when it sits in the tray.
   QApplication::setQuitOnLastWindowClosed(true);
 
