@@ -89,9 +89,10 @@ TEST(FrameRing, ProducerAndConsumerOnTwoThreadsLoseNothing) {
   std::size_t faults = 0;
   while (expected < kFrames) {
     const std::size_t got =
-        ring.consume(1 + random() % 200, [&](const float* p, std::size_t n, std::size_t) {
+        ring.consume(1 + random() % 200, [&](const float* p, std::size_t n, std::size_t offset) {
+          // The second piece of a wrapped read continues where the first one ended.
           for (std::size_t i = 0; i < n; ++i) {
-            const float want = static_cast<float>(expected + i);
+            const float want = static_cast<float>(expected + offset + i);
             if (p[i * 2] != want || p[i * 2 + 1] != -want) ++faults;
           }
         });
