@@ -292,7 +292,8 @@ void MqttClient::sessionAccepted() {
 }
 
 void MqttClient::sessionEnded(int rc) {
-  if (disconnect_requested_) return;  // the disconnect that was asked for
+  // The disconnect that was asked for, or the user's Disconnect during a connect.
+  if (disconnect_requested_ || (session_ && session_->stopRequested())) return;
   const bool accepted = session_ && session_->link().accepted.load();
   const bool refused = session_ && session_->link().refused.load() != 0;
   // The next attempt is planned before any box opens: a box left open for hours must not

@@ -45,9 +45,11 @@ bool tcpConnected(::mosquitto* handle) {
 }  // namespace
 
 void NetworkSession::Core::run(const ConnectTarget& target) {
-  // The wait inside one turn of the loop: a stop request is seen within it even when there
-  // is no socket activity to wake the thread.
-  constexpr int kTurnMs = 200;
+  // The wait inside one turn of the loop. While connecting, the timeouts and a stop request
+  // are looked at every 100 ms; once accepted, every request (a publish, the DISCONNECT)
+  // wakes the thread by itself and the turn only serves the keep-alive.
+  constexpr int kConnectingTurnMs = 100;
+  constexpr int kConnectedTurnMs = 1000;
   // How long a DISCONNECT that was asked for may take to go out.
   constexpr int kDisconnectGraceMs = 2000;
   const Clock::time_point start = Clock::now();
@@ -56,7 +58,7 @@ void NetworkSession::Core::run(const ConnectTarget& target) {
     Clock::time_point stopSeen{};
     bool stopping = false;
     for (;;) {
-      rc = mosquitto_loop(handle, kTurnMs, 1);
+      rc = mosquitto_loop(handle, link.accepted.load() ? kConnectedTurnMs : kConnectingTurnMs, 1);
       if (rc != MOSQ_ERR_SUCCESS) break;
       if (stopAsked.load()) {
         // An accepted connection says goodbye first (the DISCONNECT ends the loop once it is
@@ -122,5 +124,6 @@ int NetworkSession::stop() noexcept {
 }
 
 bool NetworkSession::running() const noexcept { return core_ && core_->running.load(); }
+bool NetworkSession::stopRequested() const noexcept { return core_ && core_->stopAsked.load(); }
 
 }  // namespace vuvedid

@@ -53,6 +53,7 @@ class NetworkSession {
   // the library's result of the disconnect request.
   int stop() noexcept;
   bool running() const noexcept;
+  bool stopRequested() const noexcept;
 
  private:
   struct Core;

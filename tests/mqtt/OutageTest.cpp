@@ -223,3 +223,31 @@ TEST(Outage, TheUsersDisconnectStopsTheRetrying) {
   EXPECT_EQ(s.count(QStringLiteral("mosquitto_connect = ")), attempts);
   EXPECT_TRUE(s.broker.logLines(QStringLiteral("New client connected")).isEmpty());
 }
+
+// A connect stuck on a host that drops SYNs is let go of at once: Disconnect, and Connect to
+// another address, return without waiting for it, and it shows no box afterwards.
+TEST(Outage, AConnectStuckOnADeadHostIsLetGoWithoutWaiting) {
+  TcpProxy proxy;
+  MqttSession s;
+  proxy.setTarget(s.broker.port());
+  proxy.blackhole();
+  s.form.eport->setText(QString::number(proxy.port()));
+  GuiWatch watch;
+  QElapsedTimer clock;
+  s.press(&TForm_player::btnConnectClick);
+  spin(500);
+  clock.start();
+  s.press(&TForm_player::btnDisconnectClick);
+  EXPECT_LT(clock.elapsed(), 200);
+  EXPECT_TRUE(s.form.btnConnect->isEnabled());
+  // A second stuck connect, replaced by one to the broker itself.
+  s.press(&TForm_player::btnConnectClick);
+  spin(300);
+  s.form.eport->setText(QString::number(s.broker.port()));
+  ASSERT_TRUE(s.connectAndSubscribe());
+  EXPECT_TRUE(runs(s, QStringLiteral("direct")));
+  spin(NetworkSession::kTcpConnectTimeoutMs + 500);
+  EXPECT_TRUE(s.f.boxes.boxes.empty()) << s.boxTexts().join('\n').toStdString();
+  EXPECT_TRUE(s.mqtt.f_connected);
+  EXPECT_LT(watch.worstGapMs(), kGuiBoundMs);
+}
