@@ -111,7 +111,10 @@ void MqttClient::ReadClientIdentity() {
 }
 
 void MqttClient::CreateMosqSession() {
+  std::unique_ptr<NetworkSession> previous;
   if (f_session_started) {
+    if (session_) session_->release(false);
+    previous = std::move(session_);
     releaseSession(false);
     // The old session's link is cut: nothing it does reaches these flags any more.
     f_connected = false;
@@ -120,6 +123,7 @@ void MqttClient::CreateMosqSession() {
   session_ = std::make_unique<NetworkSession>(
       session_tag_,
       bridge::Endpoint{receiver_.get(), &f_connected, &f_connect_result, &f_disconnect_result});
+  if (previous) session_->follow(*previous);
   // The callbacks find their session through the user data (its link), not through f_user_obj.
   f_mosq = session_->create(f_user_id.c_str(), f_clean_session != 0);
   if (!f_mosq) {

@@ -19,7 +19,10 @@ struct NetworkSession::Core {
   ::mosquitto* handle = nullptr;
   std::atomic<bool> stopAsked{false};
   std::atomic<bool> running{false};
-  std::atomic<bool> keepOnRelease{false};
+  // The session this one replaces: its goodbye (what it still had queued, then its
+  // DISCONNECT) goes out before this one connects, or the broker, seeing the same client
+  // connect again, would drop the old connection with what it had not read yet.
+  std::weak_ptr<Core> predecessor;
 
   void run(const ConnectTarget& target);
 };
@@ -52,6 +55,12 @@ void NetworkSession::Core::run(const ConnectTarget& target) {
   constexpr int kConnectedTurnMs = 1000;
   // How long a DISCONNECT that was asked for may take to go out.
   constexpr int kDisconnectGraceMs = 2000;
+  if (const std::shared_ptr<Core> before = predecessor.lock()) {
+    const Clock::time_point waitStart = Clock::now();
+    while (before->running.load() && elapsedMs(waitStart) < kDisconnectGraceMs + 500 &&
+           !stopAsked.load())
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   const Clock::time_point start = Clock::now();
   int rc = mosquitto_connect_async(handle, target.host.constData(), target.port, target.keepalive);
   if (rc == MOSQ_ERR_SUCCESS) {
@@ -90,14 +99,18 @@ void NetworkSession::Core::run(const ConnectTarget& target) {
 NetworkSession::NetworkSession(std::uint64_t tag, const bridge::Endpoint& endpoint)
     : core_(std::make_shared<Core>(tag, endpoint)) {}
 
+// A running thread holds its own reference: the handle goes with whichever ends last.
 NetworkSession::~NetworkSession() { release(false); }
 
 void NetworkSession::release(bool keepConnection) noexcept {
-  if (!core_) return;
+  if (!core_ || released_) return;
+  released_ = true;
   core_->link.cut();
   if (!(keepConnection && core_->link.accepted.load())) stop();
-  // A running thread holds its own reference: the handle goes with whichever ends last.
-  core_.reset();
+}
+
+void NetworkSession::follow(const NetworkSession& previous) noexcept {
+  core_->predecessor = previous.core_;
 }
 
 ::mosquitto* NetworkSession::create(const char* clientId, bool cleanSession) {

@@ -41,6 +41,10 @@ class NetworkSession {
   NetworkSession(const NetworkSession&) = delete;
   NetworkSession& operator=(const NetworkSession&) = delete;
 
+  // This session connects only once previous has said goodbye (bounded by a few seconds).
+  // Before start.
+  void follow(const NetworkSession& previous) noexcept;
+
   // Creates the handle (its user data is this session's link); null when the library
   // refused.
   ::mosquitto* create(const char* clientId, bool cleanSession);
@@ -58,6 +62,7 @@ class NetworkSession {
  private:
   struct Core;
   std::shared_ptr<Core> core_;
+  bool released_ = false;
 };
 
 }  // namespace vuvedid
