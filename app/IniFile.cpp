@@ -222,9 +222,14 @@ void IniFile::writeValue(const QString& path, const QString& section, const QStr
   // A folder we may not create files in, holding a file we may write: write in place.
   out.setDirectWriteFallback(true);
   if (!out.open(QIODevice::WriteOnly)) unableToWrite(path);
-  // Permissions first, so the password never sits in a file others may read.
-  const QFileDevice::Permissions perms =
-      exists ? info.permissions() : (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  // Permissions first, so the password never sits in a file others may read: whatever the
+  // file allowed group and others before (a file written by hand under the usual umask is
+  // readable by all), a save leaves it to its owner only.
+  const QFileDevice::Permissions ownerOnly =
+      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+  const QFileDevice::Permissions perms = exists
+                                             ? (info.permissions() & ownerOnly)
+                                             : (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   out.setPermissions(perms);
   // QSaveFile's commit does not see a write that failed while its buffer was flushed (a
   // full disk, a size limit) and would put the cut-short file in place: flush here first.

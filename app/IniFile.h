@@ -48,10 +48,11 @@ class IniFile {
   void setValue(const QString& section, const QString& key, const QString& value);
   QByteArray bytes() const;
 
-  // Reads path afresh, sets one value and saves atomically: a new file is created readable
-  // by its owner only (it holds the broker password), an existing one keeps its
-  // permissions. Throws FileError "Unable to write to <full path>" when the file cannot be
-  // read back whole, is read-only or cannot be saved; the file is then left as it was.
+  // Reads path afresh, sets one value and saves atomically: the file is left readable by
+  // its owner only (it holds the broker password), a new one and an existing one alike; an
+  // existing one keeps its owner's bits. Throws FileError "Unable to write to <full path>" when the
+  // file cannot be read back whole, is read-only or cannot be saved; the file is then left as it
+  // was.
   static void writeValue(const QString& path, const QString& section, const QString& key,
                          const QString& value);
 

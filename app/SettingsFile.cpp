@@ -8,6 +8,7 @@
 #include "app/AppInfo.h"
 #include "app/IniFile.h"
 #include "audio/SdlAudioLibrary.h"
+#include "commands/ProgramLauncher.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
 
@@ -21,6 +22,7 @@ const QString kFolder = QStringLiteral("folder");
 const QString kVolume = QStringLiteral("volume");
 const QString kProtokol = QStringLiteral("protokol");
 const QString kPlayer = QStringLiteral("player");
+const char* const kTlsKeys[4] = {"tls", "cafile", "certfile", "keyfile"};
 
 // Rule T: a non-empty stored value replaces the designed text; empty or absent keeps it.
 template <class Control>
@@ -87,6 +89,30 @@ void SettingsFile::load() {
   ruleB(f.chbx_povtor, read(kMqtt, "povtor", zero));
   ruleB(f.chbx_reconnect, read(kMqtt, "reconnect", zero));
   ruleB(f.chbx_shufle, read(kPlayer, "shufle", zero));
+  for (int i = 0; i < 4; ++i) {
+    tlsKeys_[i].reset();
+    if (present) {
+      if (const std::optional<QString> v = ini.value(kMqtt, QString::fromLatin1(kTlsKeys[i])))
+        tlsKeys_[i] = trimBlanksAndControls(*v);
+    }
+  }
+  tls.enabled = tlsKeys_[0].value_or(QString()) == QLatin1String("1");
+  tls.cafile = tlsKeys_[1].value_or(QString());
+  tls.certfile = tlsKeys_[2].value_or(QString());
+  tls.keyfile = tlsKeys_[3].value_or(QString());
+  launchAllow.reset();
+  if (present) {
+    if (const std::optional<QString> v =
+            ini.value(QStringLiteral("launch"), QStringLiteral("allow"))) {
+      QStringList patterns;
+      for (const QString& p : v->split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString t = p.trimmed();
+        if (!t.isEmpty()) patterns << t;
+      }
+      launchAllow = patterns;
+    }
+  }
+  f.launcher->allow = launchAllow;
   // [audio] device: the output by the name SDL reports, taken by the Init that follows
   // this load; its notices (a missing output, a lost one opened again) go to the system log.
   if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(f.services.audio)) {
@@ -120,6 +146,9 @@ void SettingsFile::btn_save_mqttClick() {
   write(kMqtt, "povtor", flag(f.chbx_povtor));
   write(kMqtt, "reconnect", flag(f.chbx_reconnect));
   write(kPlayer, "shufle", flag(f.chbx_shufle));
+  for (int i = 0; i < 4; ++i) {
+    if (tlsKeys_[i]) write(kMqtt, kTlsKeys[i], *tlsKeys_[i]);
+  }
   f.services.boxes->show(BoxIcon::None, QString::fromLatin1(kAppTitle), QStringLiteral("Записано"));
 }
 

@@ -2,8 +2,18 @@
 // MQTT.ini beside the executable: loaded once at start-up straight into the controls,
 // written only by the save button, one key at a time (app/IniFile.h has the file rules).
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 namespace vuvedid {
+
+// [MQTT] tls, cafile, certfile, keyfile: TLS to the broker, off unless tls=1.
+struct TlsSettings {
+  bool enabled = false;
+  QString cafile;    // empty: the system's CA certificates
+  QString certfile;  // client certificate and its key, both or neither
+  QString keyfile;
+};
 
 class IniFile;
 class TForm_player;
@@ -29,8 +39,14 @@ class SettingsFile {
   // The settings load of my_init (also makes the player tab active at its place). The
   // file is parsed once; every key is then read from that one picture of it.
   void load();
-  // Writes the seventeen keys in table order, then shows "Записано".
+  // Writes the seventeen keys in table order (and the TLS keys the file had), then shows
+  // "Записано".
   void btn_save_mqttClick();
+
+  TlsSettings tls;
+  // [launch] allow: the programs "cmdstr:" may start (paths or shell patterns separated by
+  // ";"); nothing when the key is absent, and then every program starts.
+  std::optional<QStringList> launchAllow;
 
  private:
   QString iniPath() const;
@@ -38,6 +54,8 @@ class SettingsFile {
                            const QString& ss);
 
   TForm_player& form_;
+  // The TLS keys as the file held them (absent keys are not written by a save).
+  std::optional<QString> tlsKeys_[4];
 };
 
 }  // namespace vuvedid

@@ -1,7 +1,6 @@
 #include "mqtt/EventBridge.h"
 
 #include <mosquitto.h>
-#include <pthread.h>
 
 #include <QCoreApplication>
 #include <cstdlib>
@@ -73,109 +72,85 @@ void EventReceiver::customEvent(QEvent* event) {
 
 namespace bridge {
 
-namespace {
+void Link::cut() noexcept {
+  std::lock_guard lock(lock_);
+  endpoint_ = Endpoint{};
+}
 
-// Guards the endpoint and the live session. Held only for a flag store and one post
-// (microseconds), never while calling into libmosquitto.
-std::mutex g_lock;
-Endpoint g_endpoint;
-::mosquitto* g_live = nullptr;
-std::uint64_t g_liveTag = 0;
-
-void post(const char* description, T_mqtt_msg_id id, int rc, std::uint64_t tag,
-          MessageCopy copy = nullptr, const QString* text = nullptr) {
+void Link::post(const char* description, T_mqtt_msg_id id, int rc, MessageCopy copy,
+                const QString* text) {
+  std::lock_guard lock(lock_);
+  if (!endpoint_.receiver) return;
   auto record = std::make_unique<T_win_message>();
   record->description = text ? *text : QString::fromLatin1(description);
   record->id = id;
   record->rc = rc;
   record->mosquitto_message = std::move(copy);
-  record->session = tag;
-  g_endpoint.receiver->enqueue(std::move(record));
+  record->session = tag_;
+  endpoint_.receiver->enqueue(std::move(record));
 }
 
-std::uint64_t tagOf(::mosquitto* m) { return m == g_live ? g_liveTag : 0; }
-
-void on_connect_cb(::mosquitto* m, void*, int rc) {
-  std::lock_guard lock(g_lock);
-  if (!g_endpoint.receiver) return;
-  const std::uint64_t tag = tagOf(m);
-  if (tag != 0) {
-    g_endpoint.connectResult->store(rc);
-    if (rc == 0) g_endpoint.connected->store(true);
-  }
-  post("Callback_on_connect", ON_CONNECT_ID, rc, tag);
+void Link::connected(int rc) {
+  if (rc == 0)
+    accepted.store(true);
+  else
+    refused.store(rc);
+  std::lock_guard lock(lock_);
+  if (!endpoint_.receiver) return;
+  endpoint_.connectResult->store(rc);
+  if (rc == 0) endpoint_.connected->store(true);
 }
 
-void on_disconnect_cb(::mosquitto* m, void*, int rc) {
-  // A lost connection ends the session's network thread here and now: the library's own
-  // reconnect would otherwise race the GUI thread's stop of that thread, and a stop that
-  // loses the race waits for ever.
-  if (rc != 0) mosquitto_disconnect(m);
-  std::lock_guard lock(g_lock);
-  const std::uint64_t tag = tagOf(m);
-  if (rc != 0 && (!g_endpoint.receiver || tag == 0)) {
-    // A session left open by a window that is gone: nobody will ever stop it, so its thread
-    // releases itself when it ends (which it does right after this call).
-    pthread_detach(pthread_self());
-  }
-  if (!g_endpoint.receiver) return;
-  if (tag != 0) {
-    g_endpoint.disconnectResult->store(rc);
-    g_endpoint.connected->store(false);
-  }
-  post("Callback_on_disconnect", ON_DISCONNECT_ID, rc, tag);
+void Link::disconnected(int rc) {
+  std::lock_guard lock(lock_);
+  if (!endpoint_.receiver) return;
+  endpoint_.disconnectResult->store(rc);
+  endpoint_.connected->store(false);
 }
 
-void on_publish_cb(::mosquitto* m, void*, int mid) {
-  std::lock_guard lock(g_lock);
-  if (g_endpoint.receiver) post("Callback_on_publish", ON_PUBLISH_ID, mid, tagOf(m));
+namespace {
+
+Link& linkOf(void* userdata) { return *static_cast<Link*>(userdata); }
+
+void on_connect_cb(::mosquitto*, void* obj, int rc) {
+  Link& link = linkOf(obj);
+  link.connected(rc);
+  link.post("Callback_on_connect", ON_CONNECT_ID, rc);
 }
 
-void on_message_cb(::mosquitto* m, void*, const ::mosquitto_message* message) {
+void on_disconnect_cb(::mosquitto*, void* obj, int rc) {
+  Link& link = linkOf(obj);
+  link.disconnected(rc);
+  link.post("Callback_on_disconnect", ON_DISCONNECT_ID, rc);
+}
+
+void on_publish_cb(::mosquitto*, void* obj, int mid) {
+  linkOf(obj).post("Callback_on_publish", ON_PUBLISH_ID, mid);
+}
+
+void on_message_cb(::mosquitto*, void* obj, const ::mosquitto_message* message) {
   if (trace::on())
     trace::mark("recv", trace::nowNs(), message->mid, static_cast<const char*>(message->payload),
                 message->payloadlen);
   MessageCopy copy(static_cast<T_mosquitto_message*>(std::calloc(1, sizeof(T_mosquitto_message))));
   if (copy) mosquitto_message_copy(copy.get(), message);
-  std::lock_guard lock(g_lock);
-  if (g_endpoint.receiver) post("Callback_on_message", ON_MESSAGE_ID, 0, tagOf(m), std::move(copy));
+  linkOf(obj).post("Callback_on_message", ON_MESSAGE_ID, 0, std::move(copy));
 }
 
-void on_subscribe_cb(::mosquitto* m, void*, int mid, int, const int*) {
-  std::lock_guard lock(g_lock);
-  if (g_endpoint.receiver) post("Callback_on_subscribe", ON_SUBSCRIBE_ID, mid, tagOf(m));
+void on_subscribe_cb(::mosquitto*, void* obj, int mid, int, const int*) {
+  linkOf(obj).post("Callback_on_subscribe", ON_SUBSCRIBE_ID, mid);
 }
 
-void on_unsubscribe_cb(::mosquitto* m, void*, int mid) {
-  std::lock_guard lock(g_lock);
-  if (g_endpoint.receiver) post("Callback_on_unsubscribe", ON_UNSUBSCRIBE_ID, mid, tagOf(m));
+void on_unsubscribe_cb(::mosquitto*, void* obj, int mid) {
+  linkOf(obj).post("Callback_on_unsubscribe", ON_UNSUBSCRIBE_ID, mid);
 }
 
-void on_log_cb(::mosquitto* m, void*, int level, const char* text) {
+void on_log_cb(::mosquitto*, void* obj, int level, const char* text) {
   const QString line = QString::fromLocal8Bit(text ? text : "");
-  std::lock_guard lock(g_lock);
-  if (g_endpoint.receiver) post(nullptr, ON_LOG_ID, level, tagOf(m), nullptr, &line);
+  linkOf(obj).post(nullptr, ON_LOG_ID, level, nullptr, &line);
 }
 
 }  // namespace
-
-void attach(const Endpoint& endpoint) noexcept {
-  std::lock_guard lock(g_lock);
-  g_endpoint = endpoint;
-}
-
-void detach() noexcept {
-  std::lock_guard lock(g_lock);
-  g_endpoint = Endpoint{};
-  g_live = nullptr;
-  g_liveTag = 0;
-}
-
-void setLiveSession(::mosquitto* handle, std::uint64_t tag) noexcept {
-  std::lock_guard lock(g_lock);
-  g_live = handle;
-  g_liveTag = handle ? tag : 0;
-}
 
 void installCallbacks(::mosquitto* handle) noexcept {
   mosquitto_connect_callback_set(handle, on_connect_cb);

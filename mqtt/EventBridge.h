@@ -3,9 +3,9 @@
 // its event into a heap record and appends it to one receiver's queue (first in, first
 // out), waking the GUI thread with a posted event when none is on its way; the network
 // thread never waits for the GUI thread. The GUI thread works the queue off in short
-// slices, so a burst of thousands of messages does not hold its timers back. The receiver
-// is reached through one endpoint that is set and cleared under a lock, so no event can
-// reach a window that is gone.
+// slices, so a burst of thousands of messages does not hold its timers back. Each session
+// reaches the receiver through its own link, which is cut under a lock, so no event can
+// reach a window that is gone or speak for a session that has been replaced.
 #include <QEvent>
 #include <QObject>
 #include <QString>
@@ -29,6 +29,10 @@ enum T_mqtt_msg_id : std::uint8_t {
   ON_SUBSCRIBE_ID = 4,
   ON_UNSUBSCRIBE_ID = 5,
   ON_LOG_ID = 6,
+  // Not a library callback: the session's network thread has ended its work (a connect that
+  // never went through, a connection that was lost, or a disconnect that was asked for).
+  // rc is the library's result; `description` is empty.
+  ON_SESSION_END_ID = 7,
 };
 
 using T_mosquitto_message = ::mosquitto_message;
@@ -104,17 +108,38 @@ struct Endpoint {
   std::atomic<std::int32_t>* disconnectResult = nullptr;
 };
 
-// From attach on the callbacks post to the endpoint; detach returns only when no callback
-// is inside a post any more, and from then on they post nothing.
-void attach(const Endpoint& endpoint) noexcept;
-void detach() noexcept;
+// One session's way into the window. The callbacks find it through their user data, so a
+// session knows nothing of any other one. While the link is attached, the session's events
+// carry its tag and its connect and disconnect callbacks write the endpoint's flags; once
+// it is cut nothing reaches the window any more.
+class Link {
+ public:
+  Link(std::uint64_t tag, const Endpoint& endpoint) : tag_(tag), endpoint_(endpoint) {}
+  Link(const Link&) = delete;
+  Link& operator=(const Link&) = delete;
 
-// The handle whose callbacks may write the flags, and the tag its events carry. Events of
-// any other handle carry tag 0 and leave the flags alone.
-void setLiveSession(::mosquitto* handle, std::uint64_t tag) noexcept;
+  // Returns only when no callback is inside a post any more.
+  void cut() noexcept;
+
+  // Network thread.
+  void post(const char* description, T_mqtt_msg_id id, int rc, MessageCopy copy = nullptr,
+            const QString* text = nullptr);
+  void connected(int rc);
+  void disconnected(int rc);
+
+  // The broker accepted this session at least once (network thread writes, any thread reads).
+  std::atomic<bool> accepted{false};
+  // Result of the last connect acknowledgement that refused the login (0: none).
+  std::atomic<int> refused{0};
+
+ private:
+  const std::uint64_t tag_;
+  std::mutex lock_;
+  Endpoint endpoint_;  // under lock_
+};
 
 // Installs the seven callbacks: connect, disconnect, publish, message, subscribe,
-// unsubscribe, log.
+// unsubscribe, log. The handle's user data must be its Link.
 void installCallbacks(::mosquitto* handle) noexcept;
 
 }  // namespace bridge

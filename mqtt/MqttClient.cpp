@@ -6,12 +6,13 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
-#include <mutex>
-#include <vector>
+#include <algorithm>
 
 #include "app/Errors.h"
 #include "app/Logs.h"
+#include "app/SettingsFile.h"
 #include "app/Trace.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
@@ -21,15 +22,6 @@ namespace vuvedid {
 namespace {
 
 const QString kCaption = QStringLiteral("Error");
-
-// Sessions still open when their window went: they stay connected until the process ends
-// (so the broker sees the connection drop and publishes the will). Kept reachable here.
-std::mutex g_abandonedLock;
-std::vector<::mosquitto*>& abandoned() {
-  // Never destroyed: the sessions are to outlive every destructor run at exit.
-  static auto* sessions = new std::vector<::mosquitto*>;
-  return *sessions;
-}
 
 }  // namespace
 
@@ -49,21 +41,22 @@ MqttClient::MqttClient(TForm_player& form) : form_(form) {
             form_.logs->endBatch();
         });
       });
-  bridge::attach({receiver_.get(), &f_connected, &f_connect_result, &f_disconnect_result});
+  retry_timer_ = std::make_unique<QTimer>();
+  retry_timer_->setSingleShot(true);
+  QObject::connect(retry_timer_.get(), &QTimer::timeout,
+                   [this] { form_.guarded([this] { retryConnect(); }); });
 }
 
 MqttClient::~MqttClient() {
-  bridge::detach();
+  retry_timer_.reset();
+  releaseSession(true);
   resetCursor();
-  if (f_mosq) {
-    std::lock_guard lock(g_abandonedLock);
-    abandoned().push_back(f_mosq);
-  }
 }
 
 // ---- Connect and disconnect -------------------------------------------------------------
 
 void MqttClient::btnConnectClick() {
+  user_disconnect_before_ = user_disconnect;
   act_ConnectExecute();
   form_.btnConnect->setEnabled(false);
   user_disconnect = 0;
@@ -86,24 +79,28 @@ void MqttClient::act_ConnectExecute() {
   if (rc != 0)
     callFailed(QStringLiteral("Ошибка установки User name и Password: "), MosqCall::UsernamePwSet,
                rc);
+  applyTls();
   setBusy();
-  rc = mosquitto_connect(f_mosq, f_hostname.c_str(), f_port, kKeepAlive);
+  // Name resolution, the TCP connect and the TLS handshake all happen on the session's own
+  // thread; whether they went through is learnt from its events.
+  session_->start(ConnectTarget{QByteArray(f_hostname.c_str()), f_port, kKeepAlive});
+}
+
+void MqttClient::applyTls() {
+  const TlsSettings& tls = form_.settings->tls;
+  if (!tls.enabled) return;
+  auto path = [](const QString& p) { return p.toLocal8Bit(); };
+  const QByteArray ca = path(tls.cafile), cert = path(tls.certfile), key = path(tls.keyfile);
+  // Without a CA bundle of its own the room trusts the system's.
+  const int rc = mosquitto_tls_set(f_mosq, ca.isEmpty() ? nullptr : ca.constData(),
+                                   ca.isEmpty() ? "/etc/ssl/certs" : nullptr,
+                                   cert.isEmpty() ? nullptr : cert.constData(),
+                                   key.isEmpty() ? nullptr : key.constData(), nullptr);
   if (rc != 0) {
-    try {
-      callFailed(QStringLiteral("Ошибка соединения: "), MosqCall::Connect, rc);
-    } catch (...) {
-      resetCursor();
-      throw;
-    }
-  }
-  rc = mosquitto_loop_start(f_mosq);
-  if (rc != 0) {
-    try {
-      callFailed(QStringLiteral("Ошибка соединения: "), MosqCall::LoopStart, rc);
-    } catch (...) {
-      resetCursor();
-      throw;
-    }
+    form_.AddSysLog(QStringLiteral("mosquitto_tls_set = %1 (%2)")
+                        .arg(rc)
+                        .arg(QString::fromLocal8Bit(mosquitto_strerror(rc))));
+    callFailed(QStringLiteral("Ошибка соединения: "), MosqCall::Connect, rc);
   }
 }
 
@@ -114,35 +111,38 @@ void MqttClient::ReadClientIdentity() {
 }
 
 void MqttClient::CreateMosqSession() {
+  std::unique_ptr<NetworkSession> previous;
   if (f_session_started) {
-    stopSession();
-    mosquitto_destroy(f_mosq);
-    f_mosq = nullptr;
-    session_tag_ = 0;
-    bridge::setLiveSession(nullptr, 0);
-    // The old session's thread has ended: nothing holds a connection any more.
+    if (session_) session_->release(false);
+    previous = std::move(session_);
+    releaseSession(false);
+    // The old session's link is cut: nothing it does reaches these flags any more.
     f_connected = false;
   }
-  f_mosq = mosquitto_new(f_user_id.c_str(), f_clean_session != 0, &f_user_obj);
+  session_tag_ = ++last_tag_;
+  session_ = std::make_unique<NetworkSession>(
+      session_tag_,
+      bridge::Endpoint{receiver_.get(), &f_connected, &f_connect_result, &f_disconnect_result});
+  if (previous) session_->follow(*previous);
+  // The callbacks find their session through the user data (its link), not through f_user_obj.
+  f_mosq = session_->create(f_user_id.c_str(), f_clean_session != 0);
   if (!f_mosq) {
+    session_.reset();
+    session_tag_ = 0;
     form_.services.boxes->show(BoxIcon::Warning, kCaption,
                                QStringLiteral("Ошибка инициализации сессии MQTT клиента"));
     throw SilentAbort();
   }
-  session_tag_ = ++last_tag_;
   disconnect_requested_ = false;
-  bridge::setLiveSession(f_mosq, session_tag_);
   bridge::installCallbacks(f_mosq);
   f_session_started = true;
 }
 
-void MqttClient::stopSession() noexcept {
-  if (!f_mosq) return;
-  // After a disconnect request the network thread leaves its loop by itself, so the stop
-  // without force returns (a forced stop would cancel the thread wherever it is). Without a
-  // thread the stop just reports that there is none.
-  mosquitto_disconnect(f_mosq);
-  mosquitto_loop_stop(f_mosq, false);
+void MqttClient::releaseSession(bool keepConnection) noexcept {
+  if (session_) session_->release(keepConnection);
+  session_.reset();
+  f_mosq = nullptr;
+  session_tag_ = 0;
 }
 
 void MqttClient::ReadConnectParams() {
@@ -174,14 +174,18 @@ void MqttClient::act_DisconnectExecute() {
   if (!f_mosq || !f_connected) return;
   disconnect_requested_ = true;
   setBusy();
-  int rc = mosquitto_disconnect(f_mosq);
+  // Queues the DISCONNECT; the session's thread sends it and then ends.
+  const int rc = session_ ? session_->stop() : mosquitto_disconnect(f_mosq);
   if (rc != 0) form_.AddSysLog(QStringLiteral("mosquitto_disconnect = %1").arg(rc));
-  loopWrite();
 }
 
 void MqttClient::btnDisconnectClick() {
-  // The user's own Disconnect ends any retrying after a lost connection.
-  if (!auto_disconnect_) lost_reconnect_ = false;
+  // The user's own Disconnect ends any retrying.
+  if (!auto_disconnect_) {
+    retry_timer_->stop();
+    unattended_ = false;
+    if (session_ && !f_connected) session_->stop();
+  }
   user_disconnect = 1;
   form_.btnConnect->setEnabled(true);
   act_DisconnectExecute();
@@ -197,8 +201,8 @@ void MqttClient::btn_SUBClick() {
   StrToUtf8(form_.eTopic->text(), f_sub_topic);
   const int rc = mosquitto_subscribe(f_mosq, &f_sub_id, f_sub_topic.c_str(), f_sub_qos);
   if (rc != 0) callFailed(QStringLiteral("Ошибка выполнения Subsribe: "), MosqCall::Subscribe, rc);
+  subscribe_on_accept_ = false;
   if (form_.chbx_act->isChecked()) form_.Timer_act->setEnabled(true);
-  loopWrite();
 }
 
 void MqttClient::btnPublishClick() { act_PublishExecute(); }
@@ -238,19 +242,10 @@ void MqttClient::publish(PublishKind kind) {
     if (heartbeat) publish_error = 1;
     callFailed(QStringLiteral("Ошибка выполнения Publish: "), MosqCall::Publish, rc);
   }
-  loopWrite();
 }
 
 void MqttClient::Timer_actTimer() {
   const bool reconnectAllowed = form_.chbx_reconnect->isChecked() && user_disconnect == 0;
-  // The connection was lost (or never accepted) while nobody pressed Disconnect: the
-  // heartbeat could only end silently, so connect again instead. A broker that is still
-  // down keeps this going at every tick until it is back.
-  if (form_.chbx_reconnect->isChecked() && (user_disconnect == 0 || lost_reconnect_) &&
-      f_session_started && !f_connected) {
-    reconnectAfterLoss();
-    return;
-  }
   act_PublishExecute2();
   if (reconnectAllowed && publish_error == 1) reconnect();
 }
@@ -261,16 +256,30 @@ void MqttClient::reconnect() {
     form_.btnDisconnectClick();
   }
   form_.btnConnectClick();
-  // The new session went through: a refused heartbeat of the old one is history, and the
+  // The new session is under way: a refused heartbeat of the old one is history, and the
   // command topic is to be subscribed again once the broker accepts the new session.
   publish_error = 0;
   resubscribe_tag_ = session_tag_;
 }
 
-void MqttClient::reconnectAfterLoss() {
-  lost_reconnect_ = true;
-  // One box tells the operator the broker is unreachable; the attempts that follow every
-  // tick only go to the system log, so an outage of hours leaves one box, not hundreds.
+bool MqttClient::retryWanted() const {
+  if (user_disconnect != 0) return false;
+  return unattended_ || (form_.chbx_reconnect->isChecked() && ever_connected_);
+}
+
+bool MqttClient::retryPending() const noexcept { return retry_timer_->isActive(); }
+
+void MqttClient::scheduleRetry() {
+  retry_timer_->start(retry_delay_ms_);
+  // 1 s, 1.5 s, 2.3 s … up to 10 s: a broker back after a restart is found at once, one away
+  // for hours is not knocked at more than every 10 s.
+  retry_delay_ms_ = std::min(kMaxRetryMs, retry_delay_ms_ * 3 / 2);
+}
+
+void MqttClient::retryConnect() {
+  if (!retryWanted() || f_connected) return;
+  // One box tells the operator the broker is unreachable; the attempts that follow only go
+  // to the system log, so an outage of hours leaves one box, not hundreds.
   const ScopedFlag quiet(quiet_failures_, outage_reported_);
   try {
     reconnect();
@@ -278,13 +287,39 @@ void MqttClient::reconnectAfterLoss() {
     outage_reported_ = true;
     throw;
   }
-  lost_reconnect_ = false;
-  outage_reported_ = false;
 }
 
-void MqttClient::loopWrite() {
-  const int rc = mosquitto_loop_write(f_mosq, 1);
-  if (rc != 0) form_.AddSysLog(QStringLiteral("mosquitto_loop_write = %1").arg(rc));
+void MqttClient::sessionAccepted() {
+  ever_connected_ = true;
+  outage_reported_ = false;
+  retry_delay_ms_ = kFirstRetryMs;
+}
+
+void MqttClient::sessionEnded(int rc) {
+  // The disconnect that was asked for, or the user's Disconnect during a connect.
+  if (disconnect_requested_ || (session_ && session_->stopRequested())) return;
+  const bool accepted = session_ && session_->link().accepted.load();
+  const bool refused = session_ && session_->link().refused.load() != 0;
+  // The next attempt is planned before any box opens: a box left open for hours must not
+  // hold the room back.
+  if (retryWanted()) {
+    scheduleRetry();
+  } else if (!accepted && !refused) {
+    // Nothing came of this Connect: the button and the flag are as before it (a refused
+    // login, as before, leaves them as a connect that went through).
+    form_.btnConnect->setEnabled(true);
+    user_disconnect = user_disconnect_before_;
+  }
+  if (!accepted && !refused) {
+    if (rc != 0)
+      form_.AddSysLog(QStringLiteral("mosquitto_connect = %1 (%2)")
+                          .arg(rc)
+                          .arg(QString::fromLocal8Bit(mosquitto_strerror(rc))));
+    const ScopedFlag quiet(quiet_failures_, outage_reported_);
+    outage_reported_ = true;
+    report(BoxIcon::Warning, QStringLiteral("Ошибка соединения: ") +
+                                 resultText(MosqCall::Connect, rc == 0 ? MOSQ_ERR_ERRNO : rc));
+  }
 }
 
 // ---- Network events ---------------------------------------------------------------------
@@ -298,9 +333,21 @@ void MqttClient::OnMqttEvent(std::unique_ptr<T_win_message> R) {
   if (R->session != session_tag_ && R->id != ON_MESSAGE_ID) return;
   QString D = R->description;
   if (R->id != ON_LOG_ID) resetCursor();
-  if (R->id == ON_DISCONNECT_ID) {
-    if (R->rc != 0) mosquitto_disconnect(f_mosq);
-    mosquitto_loop_stop(f_mosq, false);
+  if (R->id == ON_SESSION_END_ID) {
+    // Not a line of its own: what it means goes to the boxes and the system log.
+    if (R->session == session_tag_) sessionEnded(R->rc);
+    return;
+  }
+  if (R->id == ON_CONNECT_ID && R->session == session_tag_) {
+    if (R->rc == 0) {
+      sessionAccepted();
+    } else {
+      // A refused login is shown once per outage, with the broker's reason.
+      const ScopedFlag quiet(quiet_failures_, outage_reported_);
+      outage_reported_ = true;
+      report(BoxIcon::Warning, QStringLiteral("Ошибка соединения: ") +
+                                   QString::fromLocal8Bit(mosquitto_connack_string(R->rc)));
+    }
   }
   if (R->id == ON_PUBLISH_ID || R->id == ON_SUBSCRIBE_ID) D += QStringLiteral(" mid=%1").arg(R->rc);
   if (R->id == ON_MESSAGE_ID) {
@@ -311,8 +358,8 @@ void MqttClient::OnMqttEvent(std::unique_ptr<T_win_message> R) {
     form_.CommandsRun(M.payload);
   }
   form_.AddSysLog(D);
-  if (R->id == ON_CONNECT_ID && R->rc == 0 && resubscribe_tag_ != 0 &&
-      resubscribe_tag_ == R->session) {
+  if (R->id == ON_CONNECT_ID && R->rc == 0 && R->session == session_tag_ &&
+      (subscribe_on_accept_ || (resubscribe_tag_ != 0 && resubscribe_tag_ == R->session))) {
     resubscribe_tag_ = 0;
     form_.btn_SUBClick();
   }

@@ -7,10 +7,12 @@
 #include <memory>
 
 #include "mqtt/EventBridge.h"
+#include "mqtt/NetworkSession.h"
 #include "mqtt/ResultTexts.h"
 #include "mqtt/Utf8.h"
 #include "ui/MessageBoxes.h"
 
+class QTimer;
 class QWidget;
 struct mosquitto;
 
@@ -25,8 +27,9 @@ struct T_user_obj {
 class MqttClient {
  public:
   explicit MqttClient(TForm_player& form);
-  // Leaves the session as it is (no DISCONNECT: the broker is to publish the will when the
-  // connection drops) but makes sure none of its events reaches the window any more.
+  // Leaves an accepted connection as it is (no DISCONNECT: the broker is to publish the
+  // will when the connection drops) but makes sure none of its events reaches the window
+  // any more; a connect still under way is given up.
   ~MqttClient();
   MqttClient(const MqttClient&) = delete;
   MqttClient& operator=(const MqttClient&) = delete;
@@ -92,6 +95,17 @@ class MqttClient {
 
   // Tag of the current session's events (0 while there is none).
   std::uint64_t sessionTag() const noexcept { return session_tag_; }
+  // The unattended start pressed Connect: from here on the room keeps trying until the
+  // broker accepts it, whatever happens to the connection, until the user's Disconnect.
+  void setUnattended() noexcept { unattended_ = true; }
+  // The unattended start's subscribe found no accepted connection yet: it is made as soon
+  // as the broker accepts.
+  void subscribeWhenAccepted() noexcept { subscribe_on_accept_ = true; }
+  // A retry of a session that ended is waiting for its turn.
+  bool retryPending() const noexcept;
+  // Delays between the attempts while the broker stays away.
+  static constexpr int kFirstRetryMs = 1000;
+  static constexpr int kMaxRetryMs = 10000;
   // True while the busy cursor set by a connect or disconnect is shown.
   bool busyCursor() const noexcept { return busy_; }
 
@@ -99,13 +113,19 @@ class MqttClient {
   enum class PublishKind { Debug, Heartbeat };
   void publish(PublishKind kind);
   void reconnect();
-  void reconnectAfterLoss();
+  // Retry timer: builds a new session while a room that is meant to run is not connected.
+  void retryConnect();
+  bool retryWanted() const;
+  void scheduleRetry();
+  // The network thread of the current session has ended its work.
+  void sessionEnded(int rc);
+  // The broker accepted the current session.
+  void sessionAccepted();
+  void applyTls();
   // The failure boxes of a connect, or system-log lines while quiet_failures_ is set.
   void report(BoxIcon icon, const QString& text);
-  // Disconnects the old session and waits for its network thread, so no callback of it
-  // runs once it is destroyed.
-  void stopSession() noexcept;
-  void loopWrite();
+  // Lets go of the current session: its events stop, its thread ends by itself.
+  void releaseSession(bool keepConnection) noexcept;
   [[noreturn]] void emptyField(QWidget* field, const QString& name);
   [[noreturn]] void callFailed(const QString& prefix, MosqCall call, int rc);
   void setBusy();
@@ -113,6 +133,16 @@ class MqttClient {
 
   TForm_player& form_;
   std::unique_ptr<EventReceiver> receiver_;
+  std::unique_ptr<NetworkSession> session_;
+  std::unique_ptr<QTimer> retry_timer_;
+  int retry_delay_ms_ = kFirstRetryMs;
+  bool unattended_ = false;
+  bool subscribe_on_accept_ = false;
+  // A connection of this window went through once (the reconnect box only means something
+  // after that).
+  bool ever_connected_ = false;
+  // The user's value of user_disconnect before a Connect whose failure is learnt later.
+  std::uint8_t user_disconnect_before_ = 0;
   std::uint64_t session_tag_ = 0;
   std::uint64_t last_tag_ = 0;
   // Tag of the session a reconnect started: once the broker accepts it, the command topic
@@ -123,8 +153,6 @@ class MqttClient {
   bool busy_ = false;
   // Set while the reconnect itself presses Disconnect (not the user).
   bool auto_disconnect_ = false;
-  // A lost connection is being re-established: retried at every tick until it goes through.
-  bool lost_reconnect_ = false;
   // The current outage has already shown its box.
   bool outage_reported_ = false;
   bool quiet_failures_ = false;

@@ -12,7 +12,7 @@ BUILD_PKGS=(
   fonts-dejavu-extra fonts-wine
 )
 RUN_PKGS=(speech-dispatcher speech-dispatcher-espeak-ng)
-TEST_PKGS=(mosquitto mosquitto-clients speech-dispatcher sox libsox-fmt-mp3 lame
+TEST_PKGS=(mosquitto mosquitto-clients openssl speech-dispatcher sox libsox-fmt-mp3 lame
   xvfb trayer x11-utils xdotool dpkg-dev pulseaudio pulseaudio-utils)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PKGS=(clang libclang-rt-dev)

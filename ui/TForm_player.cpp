@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
 
 #include "app/AppInfo.h"
 #include "app/Errors.h"
@@ -106,6 +107,10 @@ TForm_player::TForm_player(const Services& s, QWidget* parent) : QWidget(parent)
   effects = std::make_unique<EffectChannels>(*this, *services.audio);
   speech = std::make_unique<SpeechOutput>(*this, *services.speech);
   launcher = std::make_unique<ProgramLauncher>(*services.starter);
+  launcher->refused = [this](const QString& line) {
+    AddSysLog(line);
+    std::fprintf(stderr, "vuvedid: %s\n", line.toUtf8().constData());  // the journal
+  };
   interpreter = std::make_unique<CommandInterpreter>(*this);
   mqtt = std::make_unique<MqttClient>(*this);
 
@@ -460,14 +465,18 @@ void TForm_player::Timer_playfoneTimer() {
 void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
 
 // The unattended start: connect, and a second after a connect that went through, subscribe.
+// A room started this way keeps trying until its broker accepts it (a broker that boots
+// later than the room, an outage later on), and subscribes as soon as it is accepted.
 void TForm_player::Timer_start1Timer() {
   Timer_start1->setEnabled(false);
+  mqtt->setUnattended();
   btnConnectClick();
   Timer_start2->setEnabled(true);
 }
 
 void TForm_player::Timer_start2Timer() {
   Timer_start2->setEnabled(false);
+  if (!mqtt->f_connected) mqtt->subscribeWhenAccepted();
   btn_SUBClick();
 }
 

@@ -124,19 +124,29 @@ TEST(IniFile, AnyBytesParseAndTakeAWrite) {
   EXPECT_EQ(ini.value("A", "j"), QStringLiteral("1"));
 }
 
-TEST(IniFile, NewFileIsOwnerOnlyExistingKeepsItsMode) {
+// The file holds the broker password: after a save only its owner may read it, also when it
+// existed before with a mode that let others read it (a file written by hand).
+TEST(IniFile, SavedFileIsOwnerOnlyWhateverModeItHadBefore) {
   QTemporaryDir dir;
   const QString fresh = dir.filePath("fresh.ini");
   IniFile::writeValue(fresh, "MQTT", "password", "secret");
   EXPECT_EQ(modeOf(fresh), 0600);
   EXPECT_EQ(readBytes(fresh), QByteArray("[MQTT]\npassword=secret\n"));
 
-  const QString shared = dir.filePath("shared.ini");
-  writeBytes(shared, "[MQTT]\nip=1\n");
-  ::chmod(QFile::encodeName(shared).constData(), 0644);
-  IniFile::writeValue(shared, "MQTT", "ip", "2");
-  EXPECT_EQ(modeOf(shared), 0644);
-  EXPECT_EQ(readBytes(shared), QByteArray("[MQTT]\nip=2\n"));
+  struct Case {
+    int before, after;
+  };
+  for (const Case c :
+       {Case{0644, 0600}, Case{0666, 0600}, Case{0640, 0600}, Case{0600, 0600}, Case{0700, 0700}}) {
+    SCOPED_TRACE(c.before);
+    const QString shared = dir.filePath("shared.ini");
+    writeBytes(shared, "[MQTT]\r\nip=1\r\n; note\r\n");
+    ::chmod(QFile::encodeName(shared).constData(), c.before);
+    IniFile::writeValue(shared, "MQTT", "ip", "2");
+    EXPECT_EQ(modeOf(shared), c.after);
+    // Nothing else of the save changes: lines, order and line ends stay.
+    EXPECT_EQ(readBytes(shared), QByteArray("[MQTT]\r\nip=2\r\n; note\r\n"));
+  }
 }
 
 // Things standing at the file's path that are no regular file: reading sees an empty

@@ -183,6 +183,30 @@ TEST(SettingsSave, FirstSaveCreatesTheFileInOrder) {
   EXPECT_EQ(readBytes(f.path("MQTT.ini")), kDesignedFile);
 }
 
+// The TLS keys: absent by default (the designed file above has none); when a file has
+// them they are read, and a save keeps them, values and all, without adding any.
+TEST(SettingsSave, TlsKeysAreReadAndKeptOnlyWhenPresent) {
+  const QByteArray original =
+      "[MQTT]\r\nip=broker.example\r\nport=8883\r\ntls=1\r\ncafile=/etc/room/ca.pem\r\n"
+      "certfile=/etc/room/room.crt\r\nkeyfile=/etc/room/room.key\r\n";
+  FormFixture f(withIni(original));
+  const TlsSettings& tls = f.form().settings->tls;
+  EXPECT_TRUE(tls.enabled);
+  EXPECT_EQ(tls.cafile, "/etc/room/ca.pem");
+  EXPECT_EQ(tls.certfile, "/etc/room/room.crt");
+  EXPECT_EQ(tls.keyfile, "/etc/room/room.key");
+  f.form().btn_save_mqttClick();
+  const QByteArray saved = readBytes(f.path("MQTT.ini"));
+  EXPECT_TRUE(saved.startsWith(original)) << saved.toStdString();
+
+  FormFixture plain(withIni("[MQTT]\nip=1.2.3.4\n"));
+  EXPECT_FALSE(plain.form().settings->tls.enabled);
+  plain.form().btn_save_mqttClick();
+  const QByteArray plainSaved = readBytes(plain.path("MQTT.ini"));
+  for (const char* key : {"tls", "cafile", "certfile", "keyfile"})
+    EXPECT_FALSE(plainSaved.contains(QByteArray("\n") + key + "=")) << key;
+}
+
 // A hand-written file keeps its comments, unknown lines, foreign sections and CRLF
 // endings; only the values of the stored keys change, and a second save changes nothing.
 TEST(SettingsSave, HandWrittenFileSurvives) {

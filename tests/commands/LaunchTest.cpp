@@ -9,9 +9,11 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "commands/ProgramLauncher.h"
 #include "commands/QProcessStarter.h"
+#include "support/AppFiles.h"
 #include "support/FormFixture.h"
 #include "ui/TForm_player.h"
 
@@ -144,6 +146,53 @@ TEST_F(Launch, ProgramsThatCannotStartAreNotReported) {
   EXPECT_TRUE(f.boxes.boxes.empty());
   spin(100);
   EXPECT_EQ(zombieChildren(), QStringList());
+}
+
+// [launch] allow: a program on the list starts, one off it does not (one line says so) while
+// the rest of the command text still runs; without the key every program starts.
+TEST_F(Launch, AllowListStartsOnlyTheProgramsOnIt) {
+  const QString folder = QFileInfo(kHelper).absolutePath();
+  const QString name = QFileInfo(kHelper).fileName();
+  struct Case {
+    const char* name;
+    std::optional<QString> allow;  // nothing: no key in the file
+    bool starts;
+  };
+  const Case cases[] = {
+      {"no key: every program starts", std::nullopt, true},
+      {"the exact path among others", QStringLiteral("/usr/bin/true; ") + kHelper, true},
+      {"a pattern over its folder", folder + QStringLiteral("/*"), true},
+      {"a pattern that stops at the folder level", QStringLiteral("/*"), false},
+      {"another program only", QStringLiteral("/usr/bin/true"), false},
+      {"an empty list", QString(), false},
+      {"its bare name is no path", name, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(out);
+    FormOptions options;
+    options.starter = &starter;
+    options.prepare = [&](const QString& exeDir) {
+      QByteArray ini = "[protokol]\nlog=1\n";
+      if (c.allow) ini += "[launch]\nallow=" + c.allow->toUtf8() + "\n";
+      writeFileOrFail(exeDir + QStringLiteral("MQTT.ini"), ini);
+    };
+    FormFixture f(options);
+    f.form().CommandsRun(QStringLiteral("cmdstr:") + kHelper + QStringLiteral(" x speak:after"));
+    // The command's other words run either way.
+    EXPECT_EQ(f.speech.spoken, QStringList{QStringLiteral("after")});
+    const QStringList refusals = linesOf(f.form().memo2).filter(QStringLiteral("[launch] allow"));
+    if (c.starts) {
+      EXPECT_EQ(argvOf(recorded()).value(0), QStringLiteral("x"));
+      EXPECT_TRUE(refusals.isEmpty());
+    } else {
+      spin(300);
+      EXPECT_FALSE(QFileInfo::exists(out));
+      ASSERT_EQ(refusals.size(), 1);
+      EXPECT_TRUE(refusals[0].contains(kHelper)) << refusals[0].toStdString();
+    }
+    EXPECT_TRUE(f.boxes.boxes.empty());
+  }
 }
 
 }  // namespace

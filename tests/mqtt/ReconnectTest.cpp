@@ -1,5 +1,5 @@
-// Losing the broker and coming back: the heartbeat tick's reconnect, the refused heartbeat,
-// and events of a session that has been replaced.
+// Losing the broker and coming back: the room's own retrying, the refused heartbeat's
+// reconnect, and events of a session that has been replaced.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -28,7 +28,8 @@ bool commandRuns(MqttSession& s, const QString& word) {
 
 }  // namespace
 
-TEST(Reconnect, AfterTheBrokerCameBackTheTickConnectsAndSubscribesAgain) {
+// A room set to reconnect comes back by itself once the broker is back: no tick, no click.
+TEST(Reconnect, AfterTheBrokerCameBackTheRoomConnectsAndSubscribesByItself) {
   for (bool clean : {false, true}) {
     MqttSession s;
     s.form.chbx_act->setChecked(true);
@@ -36,20 +37,15 @@ TEST(Reconnect, AfterTheBrokerCameBackTheTickConnectsAndSubscribesAgain) {
     s.form.CleanBox2->setChecked(clean);
     ASSERT_TRUE(s.connectAndSubscribe());
     const std::uint64_t before = s.mqtt.sessionTag();
+    const qsizetype acks = s.count(QStringLiteral("Callback_on_subscribe"));
     loseBroker(s);
     EXPECT_FALSE(QApplication::overrideCursor());
     s.broker.start();
-    // The library does not come back by itself: its network thread ended with the loss.
-    spin(1300);
-    EXPECT_FALSE(s.mqtt.f_connected);
-
-    const qsizetype acks = s.count(QStringLiteral("Callback_on_subscribe"));
-    s.press(&TForm_player::Timer_actTimer);
+    ASSERT_TRUE(
+        waitFor([&] { return s.count(QStringLiteral("Callback_on_subscribe")) > acks; }, 5000));
     EXPECT_NE(s.mqtt.sessionTag(), before);
     EXPECT_EQ(s.mqtt.user_disconnect, 0);
     EXPECT_FALSE(s.form.btnConnect->isEnabled());
-    ASSERT_TRUE(
-        waitFor([&] { return s.count(QStringLiteral("Callback_on_subscribe")) > acks; }, 3000));
     EXPECT_TRUE(s.mqtt.f_connected);
     EXPECT_TRUE(commandRuns(s, QStringLiteral("back")));
     EXPECT_TRUE(s.f.boxes.boxes.empty());
@@ -61,25 +57,27 @@ TEST(Reconnect, AfterTheBrokerCameBackTheTickConnectsAndSubscribesAgain) {
   }
 }
 
-// A broker that stays away for several heartbeats: every tick tries again, the operator
-// gets one box for the whole outage (the rest go to the system log), and the room is back
-// and subscribed as soon as the broker is.
-TEST(Reconnect, ABrokerDownForSeveralTicksIsRetriedWithOneBox) {
+// A broker that stays away for a while: the room keeps trying with a growing delay, the
+// operator gets one box for the whole outage (the rest go to the system log), and the room
+// is back and subscribed as soon as the broker is.
+TEST(Reconnect, ABrokerDownForAWhileIsRetriedWithOneBox) {
   MqttSession s;
   s.form.chbx_act->setChecked(true);
   s.form.chbx_reconnect->setChecked(true);
   ASSERT_TRUE(s.connectAndSubscribe());
   loseBroker(s);
+  // Ticks meanwhile only try their heartbeat; the attempts do not wait for them.
   for (int tick = 0; tick < 3; ++tick) s.press(&TForm_player::Timer_actTimer);
+  ASSERT_TRUE(waitFor(
+      [&] { return s.count(QStringLiteral("Ошибка соединения: Connection error")) >= 1; }, 6000));
   ASSERT_EQ(s.f.boxes.boxes.size(), 1u);
   EXPECT_EQ(s.f.boxes.boxes[0].text, QStringLiteral("Ошибка соединения: Connection error"));
-  EXPECT_EQ(s.count(QStringLiteral("Ошибка соединения: Connection error")), 2);
+  EXPECT_TRUE(s.mqtt.retryPending() || !s.mqtt.f_connected);
 
   s.broker.start();
   const qsizetype acks = s.count(QStringLiteral("Callback_on_subscribe"));
-  s.press(&TForm_player::Timer_actTimer);
   ASSERT_TRUE(
-      waitFor([&] { return s.count(QStringLiteral("Callback_on_subscribe")) > acks; }, 3000));
+      waitFor([&] { return s.count(QStringLiteral("Callback_on_subscribe")) > acks; }, 8000));
   EXPECT_EQ(s.mqtt.user_disconnect, 0);
   EXPECT_TRUE(commandRuns(s, QStringLiteral("again")));
   EXPECT_EQ(s.f.boxes.boxes.size(), 1u);
@@ -87,6 +85,9 @@ TEST(Reconnect, ABrokerDownForSeveralTicksIsRetriedWithOneBox) {
   // The user's own Disconnect ends the retrying for good.
   loseBroker(s);
   s.press(&TForm_player::btnDisconnectClick);
+  EXPECT_FALSE(s.mqtt.retryPending());
+  s.broker.start();
+  spin(2500);
   s.press(&TForm_player::Timer_actTimer);
   EXPECT_EQ(s.f.boxes.boxes.size(), 1u);
   EXPECT_FALSE(s.mqtt.f_connected);

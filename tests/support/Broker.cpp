@@ -179,6 +179,9 @@ bool Broker::launch() {
   QByteArray text = "listener " + QByteArray::number(port_) + " 127.0.0.1\n";
   text += "persistence false\nlog_type all\nlog_dest file " +
           dir_.filePath(QStringLiteral("broker.log")).toUtf8() + "\n";
+  if (!options_.certFile.isEmpty())
+    text += "cafile " + options_.caFile.toUtf8() + "\ncertfile " + options_.certFile.toUtf8() +
+            "\nkeyfile " + options_.keyFile.toUtf8() + "\n";
   if (options_.requirePassword)
     text += "allow_anonymous false\npassword_file " + dir_.filePath(QStringLiteral("pw")).toUtf8() +
             "\n";
@@ -208,6 +211,17 @@ void Broker::stop() {
     process_->wait(3000);
   }
   process_.reset();
+}
+
+void Broker::setPassword(const QString& password) {
+  ChildProcess pw(
+      QStringLiteral("/usr/bin/mosquitto_passwd"),
+      {QStringLiteral("-b"), dir_.filePath(QStringLiteral("pw")), options_.user, password});
+  pw.wait(5000);
+}
+
+void Broker::reload() {
+  if (process_) process_->signal(SIGHUP);
 }
 
 void Broker::start() {

@@ -50,6 +50,11 @@ struct BrokerOptions {
   bool requirePassword = false;
   QString user = QStringLiteral("alice");
   QString password = QStringLiteral("secret");
+  // A TLS listener when certFile is set: the server's certificate and key, and the CA it
+  // comes from.
+  QString caFile = {};
+  QString certFile = {};
+  QString keyFile = {};
 };
 
 class Broker {
@@ -65,6 +70,9 @@ class Broker {
   void stop();
   // Starts it again on the same port.
   void start();
+  // Sets the account's password in the password file; reload() makes the broker read it.
+  void setPassword(const QString& password);
+  void reload();
   // The broker's log so far.
   QString log() const;
   // Waits until the log holds text; returns whether it does.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ struct Link {
   int fd[2] = {-1, -1};    // 0: program, 1: broker
   std::string pending[2];  // pending[i]: read from fd[i], to be written to fd[1 - i]
   bool eof[2] = {false, false};
+  // What the broker sends is not passed on before this moment.
+  std::chrono::steady_clock::time_point holdUntil{};
 
   void close() {
     for (int& f : fd) {
@@ -81,6 +84,7 @@ bool TcpProxy::listen() {
 }
 
 void TcpProxy::cut(bool refuseNew) { ask(refuseNew ? Request::CutRefuse : Request::Cut); }
+void TcpProxy::blackhole() { ask(Request::Blackhole); }
 void TcpProxy::allow() { ask(Request::Allow); }
 void TcpProxy::stall() { ask(Request::Stall); }
 void TcpProxy::resume() { ask(Request::Resume); }
@@ -98,10 +102,23 @@ void TcpProxy::run() {
   std::vector<Link> links;
   bool stalled = false;
   bool refusing = false;
+  std::vector<int> queued;  // connections that fill a black hole's accept queue
   auto closeAll = [&] {
     for (Link& l : links) l.close();
     links.clear();
     open_ = 0;
+  };
+  auto resetAll = [&] {
+    // SO_LINGER 0: the close sends a reset, as a host that went away answers at best.
+    const linger hard{1, 0};
+    for (Link& l : links)
+      for (int f : l.fd)
+        if (f >= 0) ::setsockopt(f, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    closeAll();
+  };
+  auto dropQueued = [&] {
+    for (int q : queued) ::close(q);
+    queued.clear();
   };
 
   for (;;) {
@@ -118,13 +135,24 @@ void TcpProxy::run() {
           short events = 0;
           // Read a side only while the other has taken what came before (back-pressure).
           if (!links[i].eof[side] && links[i].pending[side].empty()) events |= POLLIN;
-          if (!links[i].pending[1 - side].empty()) events |= POLLOUT;
+          const bool held = side == 0 && links[i].holdUntil > std::chrono::steady_clock::now();
+          if (!links[i].pending[1 - side].empty() && !held) events |= POLLOUT;
           fds.push_back({links[i].fd[side], events, 0});
           owner.push_back({i, side});
         }
       }
     }
-    if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+    // A held response is due at the earliest hold's end.
+    int timeoutMs = -1;
+    const auto now = std::chrono::steady_clock::now();
+    for (const Link& l : links) {
+      if (l.holdUntil > now && !l.pending[1].empty()) {
+        const int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(l.holdUntil - now).count() + 1);
+        if (timeoutMs < 0 || left < timeoutMs) timeoutMs = left;
+      }
+    }
+    if (::poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) break;
 
     if (fds[0].revents & POLLIN) {
       std::uint64_t n;
@@ -133,11 +161,29 @@ void TcpProxy::run() {
       const Request r = request_;
       if (r == Request::Quit) {
         closeAll();
+        dropQueued();
         handled_ = asked_;
         done_.notify_all();
         return;
       }
-      if (r == Request::Cut || r == Request::CutRefuse) {
+      if (r == Request::Blackhole) {
+        resetAll();
+        if (listener_ >= 0) ::close(listener_);
+        // Listening with the smallest backlog and never accepting: once a few connections
+        // wait in its queue, the kernel drops every new SYN.
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in a = loopback(port_);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listener_, 0);
+        for (int k = 0; k < 3; ++k) {
+          const int q = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+          ::connect(q, reinterpret_cast<sockaddr*>(&a), sizeof a);
+          queued.push_back(q);
+        }
+        refusing = true;  // the relay does not accept from it
+      } else if (r == Request::Cut || r == Request::CutRefuse) {
         closeAll();
         if (r == Request::CutRefuse && listener_ >= 0) {
           // Closing the listening socket makes connects fail at once, as with no broker.
@@ -146,6 +192,12 @@ void TcpProxy::run() {
           refusing = true;
         }
       } else if (r == Request::Allow) {
+        if (!queued.empty()) {
+          // Out of the black hole: a listener that accepts again on the same port.
+          dropQueued();
+          ::close(listener_);
+          listener_ = -1;
+        }
         if (listener_ < 0) listen();
         refusing = false;
       } else if (r == Request::Stall) {
@@ -178,6 +230,8 @@ void TcpProxy::run() {
         Link l;
         l.fd[0] = client;
         l.fd[1] = server;
+        l.holdUntil =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(responseDelayMs_.load());
         links.push_back(std::move(l));
         ++accepted_;
         open_ = static_cast<int>(links.size());

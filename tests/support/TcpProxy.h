@@ -26,6 +26,12 @@ class TcpProxy {
   // refuseNew the port refuses connections until allow().
   void cut(bool refuseNew = false);
   void allow();
+  // As a host that is gone: every connection reset, and new ones left unanswered (the port
+  // listens but its accept queue is full, so the kernel drops their SYNs) until allow().
+  void blackhole();
+  // Holds what the broker sends on each new connection for ms before passing it on (a slow
+  // broker's late connect acknowledgement); 0 passes it at once.
+  void setResponseDelay(int ms) { responseDelayMs_ = ms; }
   // Stops forwarding in both directions (connections accepted meanwhile are held too) until
   // resume(); returns once the relay no longer moves a byte.
   void stall();
@@ -35,7 +41,7 @@ class TcpProxy {
   int open() const { return open_.load(); }
 
  private:
-  enum class Request { None, Cut, CutRefuse, Allow, Stall, Resume, Quit };
+  enum class Request { None, Cut, CutRefuse, Blackhole, Allow, Stall, Resume, Quit };
   void ask(Request r);
   void run();
   bool listen();
@@ -46,6 +52,7 @@ class TcpProxy {
   int wake_ = -1;  // eventfd: a request is waiting
   std::atomic<int> accepted_{0};
   std::atomic<int> open_{0};
+  std::atomic<int> responseDelayMs_{0};
 
   std::mutex lock_;
   std::condition_variable done_;
