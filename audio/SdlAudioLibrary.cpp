@@ -855,6 +855,10 @@ void SdlAudioLibrary::setSpeechSounding(bool sounding) noexcept {
   impl_->speechSounding.store(sounding, std::memory_order_relaxed);
 }
 
+bool SdlAudioLibrary::speechSounding() const noexcept {
+  return impl_->speechSounding.load(std::memory_order_relaxed);
+}
+
 void SdlAudioLibrary::ChannelSetDucked(HSTREAM h, bool ducked) noexcept {
   Impl& im = *impl_;
   Stream* s = im.find(h);

@@ -76,6 +76,7 @@ class SdlAudioLibrary final : public IAudioLibrary {
   void setDucking(int percent) noexcept;
   // Whether speech sounds now; any thread.
   void setSpeechSounding(bool sounding) noexcept;
+  bool speechSounding() const noexcept;
   // Trace (VUVEDID_AUDIO_TRACE=1 at Init): steady-clock nanoseconds of the last
   // ChannelPlay of h, and of the first non-silent sample the mixer produced for h after it
   // (the start of that callback plus the sample's place in the buffer). 0 when unknown.
