@@ -29,8 +29,11 @@ namespace vuvedid {
 
 class SdlAudioLibrary final : public IAudioLibrary {
  public:
-  // The device buffer in frames without [audio] buffer or VUVEDID_AUDIO_BUFFER.
-  static constexpr int kDefaultBufferFrames = 1024;
+  // The device buffer in frames without [audio] buffer or VUVEDID_AUDIO_BUFFER: the smallest
+  // that played room music and four effects through a PulseAudio null sink without a single
+  // dropout, also with a parallel build on every core (smaller ones dropped out even on a
+  // quiet machine; see bench/RESULTS.md).
+  static constexpr int kDefaultBufferFrames = 2048;
 
   SdlAudioLibrary();
   ~SdlAudioLibrary() override;

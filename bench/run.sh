@@ -10,7 +10,7 @@
 #   BURST_COUNT=10000 BURST_REPEATS=3                commands per burst, bursts per QoS
 #   IDLE_SECONDS=300 PLAY_SECONDS=120                the cost measurements
 #   LOG_DAYS=30                                      the month of logs
-#   UNDERRUN_SECONDS=600 UNDERRUN_BUFFERS="256 512 1024"  music + four effects on a private
+#   UNDERRUN_SECONDS=600 UNDERRUN_BUFFERS="256 512 1024 2048"  music + four effects on a private
 #                                                    PulseAudio null sink per buffer, quiet and
 #                                                    under load (a parallel build on every core)
 #   CREATE_TRIES=3                                   cold-cache stream creations per file size
@@ -30,7 +30,7 @@ IDLE_SECONDS=${IDLE_SECONDS:-300}
 PLAY_SECONDS=${PLAY_SECONDS:-120}
 LOG_DAYS=${LOG_DAYS:-30}
 UNDERRUN_SECONDS=${UNDERRUN_SECONDS:-600}
-UNDERRUN_BUFFERS=${UNDERRUN_BUFFERS:-"256 512 1024"}
+UNDERRUN_BUFFERS=${UNDERRUN_BUFFERS:-"256 512 1024 2048"}
 CREATE_TRIES=${CREATE_TRIES:-3}
 PARTS=${PARTS:-"fx compare music burst cost logs underrun create"}
 RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
@@ -367,7 +367,7 @@ if want cost; then
   sleep 3
   read -r play_cpu play_rss < <(measure "$APP_PID" "$PLAY_SECONDS")
   stop_app
-  section "## 5. Cost (SDL dummy driver, 1024-frame default buffer, connected, heartbeat every 20 s)"
+  section "## 5. Cost (SDL dummy driver, the default device buffer, connected, heartbeat every 20 s)"
   {
     echo "CPU % of one core from /proc/PID/stat (user+system) over the window; RSS from /proc/PID/status at its end."
     echo
