@@ -324,10 +324,15 @@ struct SdlAudioLibrary::Impl {
   }
 
   // Once per opened device, on the thread that mixes: a real-time policy keeps a busy
-  // machine from making the mixer late. Where neither the system nor rtkit (through SDL)
-  // allows it, the thread stays as it was and nothing is reported.
+  // machine from making the mixer late. Where the system does not allow it, the thread stays
+  // as it was and nothing is reported. Not through rtkit: it grants real time only under a
+  // CPU-time limit (RLIMIT_RTTIME), and a driver thread that spins while its sound server
+  // restarts would then end the whole program with SIGXCPU. For the same reason a process
+  // that already runs under such a limit keeps its normal policy.
   void raiseMixerPriority() noexcept {
     if (mixerPriorityTried.exchange(true, std::memory_order_relaxed)) return;
+    rlimit rt{};
+    if (getrlimit(RLIMIT_RTTIME, &rt) != 0 || rt.rlim_cur != RLIM_INFINITY) return;
     int policy = SCHED_OTHER;
     sched_param param{};
     if (pthread_getschedparam(pthread_self(), &policy, &param) == 0 &&
@@ -560,9 +565,6 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
   // turns them into an event nobody here reads: the program would no longer stop when
   // told to. The signals stay the process's own.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // SDL's own mixing thread asks for a real-time policy (itself, or through rtkit) where
-  // the system grants it, and carries on as before where it does not.
-  SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   QByteArray name;  // empty: the default output
   im.usedDefault = false;
