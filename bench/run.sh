@@ -6,6 +6,7 @@
 # Durations and repeats (environment):
 #   FX_COUNT=200 FX_INTERVAL_MS=300 FX_REPEATS=2   effect triggers per run, runs per buffer size
 #   FX_BUFFERS="256 512 1024"                     device buffer sizes of the effect latency runs
+#   CMP_BUFFER=256                                   our device buffer in the side-by-side run
 #   MUSIC_RUNS=50                                    play:room starts
 #   BURST_COUNT=10000 BURST_REPEATS=3                commands per burst, bursts per QoS
 #   IDLE_SECONDS=300 PLAY_SECONDS=120                the cost measurements
@@ -23,6 +24,7 @@ BUILD=$ROOT/build-bench
 FX_COUNT=${FX_COUNT:-200}
 FX_INTERVAL_MS=${FX_INTERVAL_MS:-300}
 FX_REPEATS=${FX_REPEATS:-2}
+CMP_BUFFER=${CMP_BUFFER:-256}
 MUSIC_RUNS=${MUSIC_RUNS:-50}
 BURST_COUNT=${BURST_COUNT:-10000}
 BURST_REPEATS=${BURST_REPEATS:-3}
@@ -235,8 +237,8 @@ if want compare; then
 
   d=$WORK/cmp-ours
   mkdir -p "$d"
-  log "comparison: this program (SDL pulseaudio driver, 256 frames)"
-  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER=256
+  log "comparison: this program (SDL pulseaudio driver, $CMP_BUFFER frames)"
+  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER="$CMP_BUFFER"
   sleep 1
   pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
   sleep 2
@@ -262,7 +264,7 @@ if want compare; then
   {
     echo "Both programs' output recorded from the same null sink's monitor in one run (libpulse,"
     echo "each read placed on CLOCK_MONOTONIC by the server's latency report); $FX_COUNT triggers each,"
-    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: SDL's pulseaudio driver, 256 frames."
+    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: SDL's pulseaudio driver, $CMP_BUFFER frames."
     echo
     echo "| program | triggers heard | missed | p50 | p90 | p99 | max |"
     echo "|---|---|---|---|---|---|---|"
