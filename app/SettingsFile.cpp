@@ -9,6 +9,7 @@
 #include "app/IniFile.h"
 #include "audio/SdlAudioLibrary.h"
 #include "commands/ProgramLauncher.h"
+#include "commands/SpeechDispatcher.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
 
@@ -117,6 +118,20 @@ void SettingsFile::load() {
   // this load; its notices (a missing output, a lost one opened again) go to the system log.
   if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(f.services.audio)) {
     sdl->setDeviceName(read(QStringLiteral("audio"), "device"));
+    // [audio] buffer: device buffer in frames; absent or no whole number, the default.
+    bool ok = false;
+    const int frames = read(QStringLiteral("audio"), "buffer").trimmed().toInt(&ok);
+    sdl->setBufferFrames(ok ? frames : 0);
+    // [volume] duck: the music's level in percent while an effect or speech sounds;
+    // absent (or outside 0 .. 100) the music never gives way.
+    const int duck = read(kVolume, "duck").trimmed().toInt(&ok);
+    sdl->setDucking(ok ? duck : -1);
+    if (auto* speech = dynamic_cast<SpeechDispatcher*>(f.services.speech)) {
+      if (ok && duck >= 0 && duck <= 100)
+        speech->onSounding([sdl](bool on) { sdl->setSpeechSounding(on); });
+      else
+        speech->onSounding(nullptr);
+    }
     sdl->setNotice([&f](const QString& line) {
       f.AddSysLog(line);
       std::fprintf(stderr, "%s\n", line.toUtf8().constData());  // the journal, when a service

@@ -40,6 +40,9 @@ class IAudioLibrary {
   virtual int ChannelIsActive(HSTREAM h) noexcept = 0;
   // The path the stream was made from (channel information); empty when h is no stream.
   virtual QString ChannelGetFileName(HSTREAM h) noexcept = 0;
+  // A ducked stream (the music) gives way to the others while they sound, when the layer
+  // ducks at all. Layers without ducking ignore it.
+  virtual void ChannelSetDucked(HSTREAM /*h*/, bool /*ducked*/) noexcept {}
   virtual bool Stop() noexcept = 0;  // output stopped: every channel silent at once
   virtual bool Free() noexcept = 0;  // everything released
 };

@@ -60,6 +60,7 @@ BackgroundPlayer::Outcome BackgroundPlayer::play(bool fromTick) {
       form_.logs->playbackFailure(kLoadFailedLine);
       return Outcome::LoadFailed;
     }
+    audio_.ChannelSetDucked(fone_chan, true);  // the music gives way to effects and speech
   }
   form_.setWindowTitle(fileNamePart(path));
   if (!audio_.ChannelPlay(fone_chan, false)) {

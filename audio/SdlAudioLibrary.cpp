@@ -1,6 +1,8 @@
 #include "audio/SdlAudioLibrary.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -36,8 +38,23 @@ constexpr std::size_t kVisitFrames = 16384;
 constexpr std::size_t kTmpFrames = 4096;
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 constexpr std::size_t kMaxPadFrames = 4 * kTmpFrames;
-constexpr int kDefaultBufferFrames = 1024;
+constexpr int kDefaultBufferFrames = SdlAudioLibrary::kDefaultBufferFrames;
 constexpr auto kIdleWait = std::chrono::milliseconds(10);
+// A cut waveform clicks on speakers: stops, pauses, frees and volume jumps fade over this
+// long instead, and a start or resume fades in the same way.
+constexpr double kRampSeconds = 0.005;
+// Music giving way to an effect or speech: down quickly enough that the first word is
+// clear, back up slowly enough that the return is not heard as a jump.
+constexpr double kDuckDownSeconds = 0.150;
+constexpr double kDuckUpSeconds = 0.400;
+// Fading ends of cut streams the mixer can play at once; more cuts within 5 ms are cut hard.
+constexpr std::size_t kTails = 16;
+
+// From `from` toward `to` by `step` per frame, after `frames` frames.
+inline float approach(float from, float to, float step, std::size_t frames) noexcept {
+  const float moved = step * static_cast<float>(frames);
+  return from > to ? std::max(to, from - moved) : std::min(to, from + moved);
+}
 
 std::int64_t nowNs() noexcept {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -45,12 +62,15 @@ std::int64_t nowNs() noexcept {
       .count();
 }
 
+bool validBufferFrames(long n) noexcept { return n >= 64 && n <= 16384; }
+
+// 0 when the variable is unset or no valid frame count.
 int bufferFramesFromEnv() noexcept {
   const char* v = std::getenv("VUVEDID_AUDIO_BUFFER");
-  if (!v || !*v) return kDefaultBufferFrames;
+  if (!v || !*v) return 0;
   char* end = nullptr;
   const long n = std::strtol(v, &end, 10);
-  if (*end != '\0' || n < 64 || n > 16384) return kDefaultBufferFrames;
+  if (*end != '\0' || !validBufferFrames(n)) return 0;
   return static_cast<int>(n);
 }
 
@@ -174,6 +194,10 @@ struct Stream {
   // The mixer's view: `mixing` is written by the GUI thread under the device lock and read
   // by the callback (which runs under it); the flags below are set by the callback.
   bool mixing = false;
+  bool ducked = false;       // gives way to the other streams and to speech
+  float gain = 0.0f;         // callback: the gain of the last frame mixed
+  float rampTarget = -1.0f;  // callback: the volume the ramp heads for (-1: start a new one)
+  float rampStep = 0.0f;     // callback: gain change per frame
   std::atomic<float> volume{1.0f};
   std::atomic<bool> ended{false};
   std::atomic<bool> stalled{false};
@@ -204,6 +228,27 @@ struct SdlAudioLibrary::Impl {
   int reopens = 0;
   std::int64_t lastCheckNs = 0;
   std::function<void(const QString&)> notice;
+
+  int bufferSetting = 0;  // frames asked for by the settings; 0: the environment or default
+  std::size_t rampFrames = 220;
+  // The fading ends of streams cut by stop, pause, free or restart: their next frames,
+  // taken out of the ring at the cut so the stream itself can be reset or released at once.
+  // Filled by the GUI thread and played by the callback, both under the device lock.
+  struct Tail {
+    std::unique_ptr<float[]> frames;
+    std::size_t length = 0;
+    std::size_t played = 0;
+    float gain = 0.0f;  // at the cut; falls to 0 over the tail
+    bool ducked = false;
+  };
+  std::vector<Tail> tails;
+  // Ducking: the level the music drops to (percent; below 0 off), whether speech sounds
+  // now (set from the speech library's thread), and the callback's current music gain.
+  std::atomic<int> duckPercent{-1};
+  std::atomic<bool> speechSounding{false};
+  float duckGain = 1.0f;
+  std::atomic<bool> mixerRealtime{false};
+  std::atomic<bool> mixerPriorityTried{false};
 
   std::unordered_map<HSTREAM, std::shared_ptr<Stream>> streams;  // GUI thread only
   std::vector<Stream*> mix;                                      // under the device lock
@@ -278,33 +323,120 @@ struct SdlAudioLibrary::Impl {
     }
   }
 
+  // Once per opened device, on the thread that mixes: a real-time policy keeps a busy
+  // machine from making the mixer late. Where the system does not allow it, the thread stays
+  // as it was and nothing is reported. Not through rtkit: it grants real time only under a
+  // CPU-time limit (RLIMIT_RTTIME), and a driver thread that spins while its sound server
+  // restarts would then end the whole program with SIGXCPU. For the same reason a process
+  // that already runs under such a limit keeps its normal policy.
+  void raiseMixerPriority() noexcept {
+    if (mixerPriorityTried.exchange(true, std::memory_order_relaxed)) return;
+    rlimit rt{};
+    if (getrlimit(RLIMIT_RTTIME, &rt) != 0 || rt.rlim_cur != RLIM_INFINITY) return;
+    int policy = SCHED_OTHER;
+    sched_param param{};
+    if (pthread_getschedparam(pthread_self(), &policy, &param) == 0 &&
+        (policy == SCHED_FIFO || policy == SCHED_RR)) {
+      mixerRealtime.store(true, std::memory_order_relaxed);
+      return;
+    }
+    param.sched_priority = std::max(1, sched_get_priority_min(SCHED_FIFO));
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0)
+      mixerRealtime.store(true, std::memory_order_relaxed);
+  }
+
+  // Takes the next frames of a sounding stream into a fading tail and leaves the stream
+  // silent: what the layer reports changes at once, only the sound fades. Device lock held.
+  void cut(Stream& s) noexcept {
+    if (s.mixing && !s.ended.load(std::memory_order_relaxed) && s.gain > 0.0f) {
+      for (Tail& t : tails) {
+        if (t.played < t.length) continue;
+        std::size_t n = 0;
+        s.ring.consume(rampFrames, [&](const float* p, std::size_t k, std::size_t at) noexcept {
+          std::memcpy(t.frames.get() + at * 2, p, k * kFrameBytes);
+          n = at + k;
+        });
+        t.length = n;
+        t.played = 0;
+        t.gain = s.gain;
+        t.ducked = s.ducked;
+        break;
+      }
+    }
+    s.mixing = false;
+    s.gain = 0.0f;
+    s.rampTarget = -1.0f;
+  }
+
+  // Device lock held: the stream starts sounding at the next callback, fading in.
+  static void unmute(Stream& s) noexcept {
+    s.mixing = true;
+    s.gain = 0.0f;
+    s.rampTarget = -1.0f;
+  }
+
   static void SDLCALL mixCallback(void* userdata, Uint8* bytes, int len) noexcept {
     auto& im = *static_cast<Impl*>(userdata);
+    im.raiseMixerPriority();
     float* out = reinterpret_cast<float*>(bytes);
     const std::size_t frames = static_cast<std::size_t>(len) / (2 * sizeof(float));
     std::memset(bytes, 0, static_cast<std::size_t>(len));
     const std::int64_t t0 = im.trace ? nowNs() : 0;
+
+    // The music's ducking gain for this buffer: down while anything else sounds.
+    const int duck = im.duckPercent.load(std::memory_order_relaxed);
+    float duckFrom = 1.0f, duckTo = 1.0f, duckStep = 0.0f;
+    if (duck >= 0 || im.duckGain != 1.0f) {
+      const float level = duck >= 0 ? static_cast<float>(duck) / 100.0f : 1.0f;
+      bool cue = duck >= 0 && im.speechSounding.load(std::memory_order_relaxed);
+      for (const Stream* s : im.mix)
+        if (!cue && !s->ducked && s->mixing && !s->ended.load(std::memory_order_relaxed))
+          cue = true;
+      for (const Tail& t : im.tails)
+        if (!cue && !t.ducked && t.played < t.length) cue = true;
+      duckFrom = im.duckGain;
+      duckTo = cue ? level : 1.0f;
+      const float depth = std::max(std::fabs(1.0f - level), 1e-3f);
+      const double secs = duckTo < duckFrom ? kDuckDownSeconds : kDuckUpSeconds;
+      duckStep = depth / static_cast<float>(secs * im.freq);
+      im.duckGain = approach(duckFrom, duckTo, duckStep, frames);
+    }
+    auto duckAt = [&](std::size_t i) noexcept {
+      return duckStep == 0.0f ? duckFrom : approach(duckFrom, duckTo, duckStep, i + 1);
+    };
+
     for (Stream* s : im.mix) {
       if (!s->mixing || s->ended.load(std::memory_order_relaxed)) continue;
-      const float vol = s->volume.load(std::memory_order_relaxed);
+      const float target = s->volume.load(std::memory_order_relaxed);
+      if (target != s->rampTarget) {
+        s->rampTarget = target;
+        s->rampStep = std::fabs(target - s->gain) / static_cast<float>(im.rampFrames);
+      }
+      const float g0 = s->gain;
+      const float step = s->rampStep;
+      const bool steady = g0 == target;
+      const bool ducked = s->ducked;
       bool watch = im.trace && s->firstSoundNs.load(std::memory_order_relaxed) == 0;
       const std::size_t got =
           s->ring.consume(frames, [&](const float* p, std::size_t n, std::size_t at) noexcept {
             float* o = out + at * 2;
-            for (std::size_t i = 0; i < n * 2; ++i) o[i] += vol * p[i];
-            if (watch) {
-              for (std::size_t i = 0; i < n * 2; ++i) {
-                if (vol * p[i] != 0.0f) {
-                  const auto frame = static_cast<std::int64_t>(at + i / 2);
-                  const std::int64_t at_ns = t0 + frame * 1000000000 / im.freq;
-                  s->firstSoundNs.store(at_ns, std::memory_order_relaxed);
-                  if (trace::on()) trace::mark("sound", at_ns, static_cast<long long>(s->id));
-                  watch = false;
-                  break;
-                }
+            for (std::size_t j = 0; j < n; ++j) {
+              float g = steady ? g0 : approach(g0, target, step, at + j + 1);
+              if (ducked) g *= duckAt(at + j);
+              const float l = g * p[2 * j];
+              const float r = g * p[2 * j + 1];
+              o[2 * j] += l;
+              o[2 * j + 1] += r;
+              if (watch && (l != 0.0f || r != 0.0f)) {
+                const auto frame = static_cast<std::int64_t>(at + j);
+                const std::int64_t at_ns = t0 + frame * 1000000000 / im.freq;
+                s->firstSoundNs.store(at_ns, std::memory_order_relaxed);
+                if (trace::on()) trace::mark("sound", at_ns, static_cast<long long>(s->id));
+                watch = false;
               }
             }
           });
+      if (got > 0) s->gain = approach(g0, target, step, got);
       if (got < frames) {
         if (s->sourceDone.load(std::memory_order_acquire) && s->ring.available() == 0)
           s->ended.store(true, std::memory_order_relaxed);
@@ -313,6 +445,19 @@ struct SdlAudioLibrary::Impl {
       } else if (s->stalled.load(std::memory_order_relaxed)) {
         s->stalled.store(false, std::memory_order_relaxed);
       }
+    }
+    for (Tail& t : im.tails) {
+      if (t.played >= t.length) continue;
+      const std::size_t n = std::min(frames, t.length - t.played);
+      const float* p = t.frames.get() + t.played * 2;
+      const float len = static_cast<float>(t.length);
+      for (std::size_t j = 0; j < n; ++j) {
+        float g = t.gain * (1.0f - static_cast<float>(t.played + j + 1) / len);
+        if (t.ducked) g *= duckAt(j);
+        out[2 * j] += g * p[2 * j];
+        out[2 * j + 1] += g * p[2 * j + 1];
+      }
+      t.played += n;
     }
     for (std::size_t i = 0; i < frames * 2; ++i) {
       const float v = out[i];
@@ -328,12 +473,19 @@ struct SdlAudioLibrary::Impl {
     }
   }
 
+  // The settings' value, else the environment's, else the default.
+  int wantedBufferFrames() const noexcept {
+    if (bufferSetting != 0) return bufferSetting;
+    const int env = bufferFramesFromEnv();
+    return env != 0 ? env : kDefaultBufferFrames;
+  }
+
   SDL_AudioSpec wantedSpec() noexcept {
     SDL_AudioSpec want{};
     want.freq = freq;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
-    want.samples = static_cast<Uint16>(bufferFramesFromEnv());
+    want.samples = static_cast<Uint16>(wantedBufferFrames());
     want.callback = &Impl::mixCallback;
     want.userdata = this;
     return want;
@@ -382,6 +534,7 @@ struct SdlAudioLibrary::Impl {
     }
     dev = d;
     bufferFrames = have.samples;
+    mixerPriorityTried.store(false, std::memory_order_relaxed);
     ++reopens;
     if (!outputStopped) SDL_PauseAudioDevice(dev, 0);
     tell(QStringLiteral("Audio output lost, opened again"));
@@ -452,6 +605,16 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
     return false;
   }
   try {
+    im.rampFrames = std::max<std::size_t>(
+        1, static_cast<std::size_t>(std::lround(kRampSeconds * static_cast<double>(freq))));
+    im.tails.resize(kTails);
+    for (Impl::Tail& t : im.tails) {
+      t.frames = std::make_unique<float[]>(im.rampFrames * 2);
+      t.length = t.played = 0;
+    }
+    im.duckGain = 1.0f;
+    im.mixerRealtime.store(false, std::memory_order_relaxed);
+    im.mixerPriorityTried.store(false, std::memory_order_relaxed);
     im.mix.reserve(64);
     im.quit = false;
     im.worker = std::thread([&im] { im.workerLoop(); });
@@ -521,7 +684,7 @@ bool SdlAudioLibrary::ChannelPlay(HSTREAM h, bool restart) noexcept {
         std::lock_guard<std::mutex> pl(s->produceMutex);
         {
           DeviceLock dl(im.dev);
-          s->mixing = false;
+          im.cut(*s);
         }
         s->ended.store(false, std::memory_order_relaxed);
         s->stalled.store(false, std::memory_order_relaxed);
@@ -537,7 +700,7 @@ bool SdlAudioLibrary::ChannelPlay(HSTREAM h, bool restart) noexcept {
         trace::mark("play", s->playNs.load(std::memory_order_relaxed), static_cast<long long>(h));
       {
         DeviceLock dl(im.dev);
-        s->mixing = true;
+        Impl::unmute(*s);
       }
       s->state = Stream::State::Playing;
       im.notifyWorker();
@@ -558,7 +721,7 @@ bool SdlAudioLibrary::ChannelPause(HSTREAM h) noexcept {
   if (!s || s->state != Stream::State::Playing || s->ended.load(std::memory_order_relaxed))
     return false;
   DeviceLock dl(im.dev);
-  s->mixing = false;
+  im.cut(*s);
   s->state = Stream::State::Paused;
   return true;
 }
@@ -568,7 +731,7 @@ bool SdlAudioLibrary::ChannelStop(HSTREAM h) noexcept {
   Stream* s = im.find(h);
   if (!s) return false;
   DeviceLock dl(im.dev);
-  s->mixing = false;
+  im.cut(*s);
   s->state = Stream::State::Stopped;
   return true;
 }
@@ -581,7 +744,7 @@ bool SdlAudioLibrary::StreamFree(HSTREAM h) noexcept {
   im.streams.erase(it);
   {
     DeviceLock dl(im.dev);
-    s->mixing = false;
+    im.cut(*s);
     im.mix.erase(std::remove(im.mix.begin(), im.mix.end(), s.get()), im.mix.end());
   }
   s->freed.store(true, std::memory_order_relaxed);
@@ -641,8 +804,10 @@ bool SdlAudioLibrary::Stop() noexcept {
   DeviceLock dl(im.dev);
   for (auto& [id, s] : im.streams) {
     s->mixing = false;
+    s->gain = 0.0f;
     if (s->state == Stream::State::Playing) s->state = Stream::State::Stopped;
   }
+  for (Impl::Tail& t : im.tails) t.played = t.length;
   return true;
 }
 
@@ -655,6 +820,7 @@ bool SdlAudioLibrary::Free() noexcept {
   im.notice = nullptr;
   im.stopWorker();
   im.mix.clear();
+  im.tails.clear();
   im.work.clear();
   im.streams.clear();
   im.bufferFrames = 0;
@@ -673,6 +839,35 @@ void SdlAudioLibrary::setNotice(std::function<void(const QString&)> notice) {
 int SdlAudioLibrary::reopenCount() const noexcept { return impl_->reopens; }
 
 int SdlAudioLibrary::bufferFrames() const noexcept { return impl_->bufferFrames; }
+
+void SdlAudioLibrary::setBufferFrames(int frames) noexcept {
+  impl_->bufferSetting = validBufferFrames(frames) ? frames : 0;
+}
+
+bool SdlAudioLibrary::mixerRealtime() const noexcept {
+  return impl_->mixerRealtime.load(std::memory_order_relaxed);
+}
+
+void SdlAudioLibrary::setDucking(int percent) noexcept {
+  impl_->duckPercent.store(percent >= 0 && percent <= 100 ? percent : -1,
+                           std::memory_order_relaxed);
+}
+
+void SdlAudioLibrary::setSpeechSounding(bool sounding) noexcept {
+  impl_->speechSounding.store(sounding, std::memory_order_relaxed);
+}
+
+bool SdlAudioLibrary::speechSounding() const noexcept {
+  return impl_->speechSounding.load(std::memory_order_relaxed);
+}
+
+void SdlAudioLibrary::ChannelSetDucked(HSTREAM h, bool ducked) noexcept {
+  Impl& im = *impl_;
+  Stream* s = im.find(h);
+  if (!s) return;
+  DeviceLock dl(im.dev);
+  s->ducked = ducked;
+}
 
 bool SdlAudioLibrary::traceEnabled() const noexcept { return impl_->trace; }
 

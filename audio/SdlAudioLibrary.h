@@ -6,7 +6,12 @@
 // without locks, allocation or file access. State changes reach the mixer under SDL's
 // device lock, which the GUI thread holds for microseconds.
 //
-// Environment: VUVEDID_AUDIO_BUFFER sets the device buffer in frames (default 1024);
+// Every cut (stop, pause, free, restart) and every volume change fades over about 5 ms, and
+// a start or resume fades in the same way, so the speakers never get a step; what the
+// layer reports changes at once.
+//
+// Environment: VUVEDID_AUDIO_BUFFER sets the device buffer in frames (the settings' value
+// wins over it);
 // VUVEDID_AUDIO_TRACE=1 makes the mixer note when each stream first sounded.
 //
 // A lost output (the sound server restarted, a USB card pulled) leaves SDL's device
@@ -24,6 +29,12 @@ namespace vuvedid {
 
 class SdlAudioLibrary final : public IAudioLibrary {
  public:
+  // The device buffer in frames without [audio] buffer or VUVEDID_AUDIO_BUFFER: the smallest
+  // that played room music and four effects through a PulseAudio null sink without a single
+  // dropout, also with a parallel build on every core (smaller ones dropped out even on a
+  // quiet machine; see bench/RESULTS.md).
+  static constexpr int kDefaultBufferFrames = 2048;
+
   SdlAudioLibrary();
   ~SdlAudioLibrary() override;
 
@@ -53,8 +64,22 @@ class SdlAudioLibrary final : public IAudioLibrary {
   // How many times a lost output has been opened again since Init.
   int reopenCount() const noexcept;
 
+  void ChannelSetDucked(HSTREAM h, bool ducked) noexcept override;
+
   // Device buffer in frames as opened (0 before Init).
   int bufferFrames() const noexcept;
+  // The buffer the next Init asks for, from the settings; outside 64 .. 16384 (0 included)
+  // the environment's value or the default applies.
+  void setBufferFrames(int frames) noexcept;
+  // True once the mixing thread runs under a real-time policy.
+  bool mixerRealtime() const noexcept;
+  // Ducking: while a stream that is not ducked, or speech, sounds, every ducked stream
+  // plays at percent % of its own volume, falling in about 150 ms and rising again in
+  // about 400 ms after the last one ends. Outside 0 .. 100 ducking is off (the default).
+  void setDucking(int percent) noexcept;
+  // Whether speech sounds now; any thread.
+  void setSpeechSounding(bool sounding) noexcept;
+  bool speechSounding() const noexcept;
   // Trace (VUVEDID_AUDIO_TRACE=1 at Init): steady-clock nanoseconds of the last
   // ChannelPlay of h, and of the first non-silent sample the mixer produced for h after it
   // (the start of that callback plus the sample's place in the buffer). 0 when unknown.

@@ -6,11 +6,16 @@
 # Durations and repeats (environment):
 #   FX_COUNT=200 FX_INTERVAL_MS=300 FX_REPEATS=2   effect triggers per run, runs per buffer size
 #   FX_BUFFERS="256 512 1024"                     device buffer sizes of the effect latency runs
+#   CMP_BUFFER=256                                   our device buffer in the side-by-side run
 #   MUSIC_RUNS=50                                    play:room starts
 #   BURST_COUNT=10000 BURST_REPEATS=3                commands per burst, bursts per QoS
 #   IDLE_SECONDS=300 PLAY_SECONDS=120                the cost measurements
 #   LOG_DAYS=30                                      the month of logs
-#   PARTS="fx compare music burst cost logs"         which benchmarks to run
+#   UNDERRUN_SECONDS=600 UNDERRUN_BUFFERS="256 512 1024 2048"  music + four effects on a private
+#                                                    PulseAudio null sink per buffer, quiet and
+#                                                    under load (a parallel build on every core)
+#   CREATE_TRIES=3                                   cold-cache stream creations per file size
+#   PARTS="fx compare music burst cost logs underrun create"  which benchmarks to run
 #   RESULTS=bench/RESULTS.md                         where the report goes
 set -euo pipefail
 
@@ -19,21 +24,26 @@ BUILD=$ROOT/build-bench
 FX_COUNT=${FX_COUNT:-200}
 FX_INTERVAL_MS=${FX_INTERVAL_MS:-300}
 FX_REPEATS=${FX_REPEATS:-2}
+CMP_BUFFER=${CMP_BUFFER:-256}
 MUSIC_RUNS=${MUSIC_RUNS:-50}
 BURST_COUNT=${BURST_COUNT:-10000}
 BURST_REPEATS=${BURST_REPEATS:-3}
 IDLE_SECONDS=${IDLE_SECONDS:-300}
 PLAY_SECONDS=${PLAY_SECONDS:-120}
 LOG_DAYS=${LOG_DAYS:-30}
-PARTS=${PARTS:-"fx compare music burst cost logs"}
+UNDERRUN_SECONDS=${UNDERRUN_SECONDS:-600}
+UNDERRUN_BUFFERS=${UNDERRUN_BUFFERS:-"256 512 1024 2048"}
+CREATE_TRIES=${CREATE_TRIES:-3}
+PARTS=${PARTS:-"fx compare music burst cost logs underrun create"}
 RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
 COMMAND_LINE="$0 $*"
-ENV_LINE="FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS PARTS=\"$PARTS\""
+ENV_LINE="FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS UNDERRUN_SECONDS=$UNDERRUN_SECONDS UNDERRUN_BUFFERS=\"$UNDERRUN_BUFFERS\" CREATE_TRIES=$CREATE_TRIES PARTS=\"$PARTS\""
 
 log() { echo "[bench $(date +%H:%M:%S)] $*" >&2; }
 want() { [[ " $PARTS " == *" $1 "* ]]; }
 
 # ---- Tools ---------------------------------------------------------------------------------
+"$ROOT/scripts/deps.sh" bench >&2
 need=()
 for p in mosquitto:mosquitto mosquitto_sub:mosquitto-clients sox:sox lame:lame; do
   command -v "${p%%:*}" >/dev/null 2>&1 || [[ -x /usr/sbin/${p%%:*} ]] || need+=("${p#*:}")
@@ -52,7 +62,8 @@ MOSQUITTO=$(command -v mosquitto || echo /usr/sbin/mosquitto)
 log "building Release in $BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVUVEDID_TESTS=OFF \
   -DVUVEDID_BENCH=ON >/dev/null
-cmake --build "$BUILD" --target vuvedid bench_pub bench_onsets bench_logs bench_stats >/dev/null
+cmake --build "$BUILD" --target vuvedid bench_pub bench_onsets bench_logs bench_stats bench_gaps \
+  bench_create >/dev/null
 B=$BUILD/bench
 
 WORK=$(mktemp -d /tmp/vuvedid-bench.XXXXXX)
@@ -60,6 +71,7 @@ PIDS=()
 cleanup() {
   for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   if [[ -n "${PULSE_PID:-}" ]]; then kill "$PULSE_PID" 2>/dev/null || true; fi
+  if [[ -n "${LOAD_PID:-}" ]]; then kill -- -"$LOAD_PID" 2>/dev/null || true; fi
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -78,6 +90,7 @@ for i in 1 2 3; do
   lame --quiet -b 128 "$WORK/m.wav" "$WORK/music/room/track$i.mp3"
 done
 LONG=$((PLAY_SECONDS + 30))
+if want underrun && ((UNDERRUN_SECONDS + 30 > LONG)); then LONG=$((UNDERRUN_SECONDS + 30)); fi
 sox -n -r 44100 -c 2 "$WORK/m.wav" synth "$LONG" sine 220 vol 0.3
 lame --quiet -b 128 "$WORK/m.wav" "$WORK/music/long/long.mp3"
 for i in 1 2 3 4; do
@@ -224,8 +237,8 @@ if want compare; then
 
   d=$WORK/cmp-ours
   mkdir -p "$d"
-  log "comparison: this program (SDL pulseaudio driver, 256 frames)"
-  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER=256
+  log "comparison: this program (SDL pulseaudio driver, $CMP_BUFFER frames)"
+  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER="$CMP_BUFFER"
   sleep 1
   pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
   sleep 2
@@ -251,7 +264,7 @@ if want compare; then
   {
     echo "Both programs' output recorded from the same null sink's monitor in one run (libpulse,"
     echo "each read placed on CLOCK_MONOTONIC by the server's latency report); $FX_COUNT triggers each,"
-    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: SDL's pulseaudio driver, 256 frames."
+    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: SDL's pulseaudio driver, $CMP_BUFFER frames."
     echo
     echo "| program | triggers heard | missed | p50 | p90 | p99 | max |"
     echo "|---|---|---|---|---|---|---|"
@@ -356,7 +369,7 @@ if want cost; then
   sleep 3
   read -r play_cpu play_rss < <(measure "$APP_PID" "$PLAY_SECONDS")
   stop_app
-  section "## 5. Cost (SDL dummy driver, 1024-frame default buffer, connected, heartbeat every 20 s)"
+  section "## 5. Cost (SDL dummy driver, the default device buffer, connected, heartbeat every 20 s)"
   {
     echo "CPU % of one core from /proc/PID/stat (user+system) over the window; RSS from /proc/PID/status at its end."
     echo
@@ -386,6 +399,100 @@ if want logs; then
     echo "RSS as the month goes by (lines of each kind -> MB):"
     echo
     awk '$1 == "progress" { printf "%s→%.1f ", $2, $4/1024 } END { print "" }' "$WORK/logs.txt"
+  } >>"$TABLES"
+fi
+
+# ---- 7. Underruns and the default buffer ---------------------------------------------------
+# start_pulse / stop_pulse: a private PulseAudio with one null sink "nullout" (44.1 kHz).
+start_pulse() {
+  export XDG_RUNTIME_DIR=$WORK/pulse
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    -L module-native-protocol-unix \
+    -L "module-null-sink sink_name=nullout rate=44100 channels=2" \
+    -L "module-always-sink" >"$WORK/pulse.log" 2>&1 &
+  PULSE_PID=$!
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+  for _ in $(seq 1 50); do
+    [[ -S $XDG_RUNTIME_DIR/pulse/native ]] && break
+    sleep 0.1
+  done
+  pactl set-default-sink nullout >/dev/null 2>&1 || true
+}
+stop_pulse() {
+  kill "$PULSE_PID" 2>/dev/null || true
+  wait "$PULSE_PID" 2>/dev/null || true
+  PULSE_PID=
+  unset PULSE_SERVER
+}
+# start_load / stop_load: a parallel build of this project in a scratch folder on every
+# core, over and over, in its own process group.
+LOAD_PID=
+start_load() {
+  cmake -S "$ROOT" -B "$WORK/loadbuild" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVUVEDID_TESTS=ON \
+    >/dev/null
+  setsid bash -c 'while :; do ninja -C "$1" -j"$(nproc)" clean >/dev/null; ninja -C "$1" -j"$(nproc)" >/dev/null 2>&1; done' \
+    load "$WORK/loadbuild" &
+  LOAD_PID=$!
+  sleep 5
+}
+stop_load() {
+  [[ -n "$LOAD_PID" ]] && kill -- -"$LOAD_PID" 2>/dev/null || true
+  wait "$LOAD_PID" 2>/dev/null || true
+  LOAD_PID=
+}
+if want underrun; then
+  section "## 7. Dropouts on a PulseAudio null sink: room music + four effects, ${UNDERRUN_SECONDS} s per buffer"
+  {
+    echo "SDL's pulseaudio driver into a private null sink, its monitor recorded with \`parec\` (s16le);"
+    echo "a dropout is a run of at least 1 ms of silence between the first and the last sound (\`bench_gaps\`):"
+    echo "the server had nothing of ours to play. Loaded = a parallel build of this project on every core."
+    echo
+    echo "| device buffer | machine | seconds recorded | dropouts | longest ms | program CPU % | RSS MB |"
+    echo "|---|---|---|---|---|---|---|"
+  } >>"$TABLES"
+  start_pulse
+  for load in quiet loaded; do
+    [[ $load == loaded ]] && start_load
+    for buf in $UNDERRUN_BUFFERS; do
+      d=$WORK/under-$load-$buf
+      mkdir -p "$d"
+      log "dropouts: $buf frames, $load, ${UNDERRUN_SECONDS}s"
+      start_app "under$load$buf" "$WORK/fx" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER=$buf
+      parec -d nullout.monitor --raw --format=s16le --rate=44100 --channels=2 >"$d/rec.raw" &
+      REC=$!
+      pub once 'play:long' >/dev/null
+      for i in 1 2 3 4; do pub once "fx:100!loop$i.mp3" >/dev/null; done
+      read -r cpu rss < <(measure "$APP_PID" "$UNDERRUN_SECONDS")
+      kill "$REC" 2>/dev/null || true
+      wait "$REC" 2>/dev/null || true
+      stop_app
+      read -r _ secs _ drops _ longest < <("$B/bench_gaps" "$d/rec.raw")
+      echo "| $buf | $load | $secs | $drops | $longest | $cpu | $rss |" >>"$TABLES"
+      rm -f "$d/rec.raw"
+    done
+    [[ $load == loaded ]] && stop_load
+  done
+  stop_pulse
+fi
+
+# ---- 8. Stream creation from a cold page cache ----------------------------------------------
+if want create; then
+  log "stream creation, 10 MB and 100 MB"
+  sox -n -r 44100 -c 2 -b 16 "$WORK/c10.wav" synth 262 sine 440 vol 0.3
+  lame --quiet -b 320 "$WORK/c10.wav" "$WORK/c10.mp3"
+  rm -f "$WORK/c10.wav"
+  for _ in 1 2 3 4 5 6 7 8 9 10; do cat "$WORK/c10.mp3"; done >"$WORK/c100.mp3"
+  "$B/bench_create" --tries "$CREATE_TRIES" "$WORK/c10.mp3" "$WORK/c100.mp3" >"$WORK/create.txt"
+  section "## 8. Stream creation on the GUI thread, cold page cache (ms)"
+  {
+    echo "\`bench_create\`: the time of one \`StreamCreateFile\` (reading and length scan included) and of the"
+    echo "length query after it, each try after the page cache was emptied (eviction method in the table)."
+    echo
+    echo "| file | eviction | create ms | length ms | seconds |"
+    echo "|---|---|---|---|---|"
+    awk -F'\t' 'NR > 1 { n = split($1, p, "/"); printf "| %s (%.0f MB) | %s | %s | %s | %s |\n", p[n], ($1 ~ /c100/ ? 100 : 10), $2, $3, $4, $5 }' "$WORK/create.txt"
   } >>"$TABLES"
 fi
 

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -28,6 +29,39 @@ QString unavailable(const QString& reason) {
 
 QString millis(std::chrono::milliseconds ms) {
   return QString::number(ms.count()) + QStringLiteral(" ms");
+}
+
+// Who hears when speech starts and stops sounding. libspeechd's callbacks carry no pointer
+// of ours, so the receiver is one per process; the callbacks run on libspeechd's own thread.
+std::mutex gSoundingMutex;
+std::function<void(bool)> gSounding;   // under gSoundingMutex
+const void* gSoundingOwner = nullptr;  // under gSoundingMutex
+
+void tellSounding(bool on) {
+  std::lock_guard lock(gSoundingMutex);
+  if (!gSounding) return;
+  try {
+    gSounding(on);
+  } catch (...) {
+  }
+}
+
+void onSpeechEvent(size_t /*msg*/, size_t /*client*/, SPDNotificationType type) {
+  tellSounding(type == SPD_EVENT_BEGIN || type == SPD_EVENT_RESUME);
+}
+
+// Asks the server to report the start and every way the end of an utterance can come.
+void watchSounding(SPDConnection* c) {
+  c->callback_begin = &onSpeechEvent;
+  c->callback_end = &onSpeechEvent;
+  c->callback_cancel = &onSpeechEvent;
+  c->callback_pause = &onSpeechEvent;
+  c->callback_resume = &onSpeechEvent;
+  spd_set_notification_on(c, SPD_BEGIN);
+  spd_set_notification_on(c, SPD_END);
+  spd_set_notification_on(c, SPD_CANCEL);
+  spd_set_notification_on(c, SPD_PAUSE);
+  spd_set_notification_on(c, SPD_RESUME);
 }
 
 }  // namespace
@@ -74,6 +108,7 @@ bool SpeechDispatcher::State::tryOpen(std::unique_lock<std::mutex>& lock) {
   char* error = nullptr;
   SPDConnection* c =
       spd_open2("vuvedid", "main", nullptr, SPD_MODE_THREADED, nullptr, autospawn, &error);
+  if (c) watchSounding(c);
   const QString why = error ? QString::fromLocal8Bit(error).trimmed() : QString();
   std::free(error);
   lock.lock();
@@ -121,6 +156,7 @@ void SpeechDispatcher::State::run() {
       // say the text again, so a restart loses nothing.
       lock.unlock();
       spd_close(c);
+      tellSounding(false);  // its end will never be reported
       lock.lock();
       connection = nullptr;
       if (tryOpen(lock)) {
@@ -145,6 +181,7 @@ void SpeechDispatcher::State::run() {
   connection = nullptr;
   lock.unlock();
   if (c) spd_close(c);
+  tellSounding(false);
   lock.lock();
   done = true;
   finished.notify_all();
@@ -167,10 +204,23 @@ SpeechDispatcher::SpeechDispatcher(Timing timing) : state_(std::make_shared<Stat
 }
 
 SpeechDispatcher::~SpeechDispatcher() {
+  {
+    std::lock_guard lock(gSoundingMutex);
+    if (gSoundingOwner == this) {
+      gSounding = nullptr;
+      gSoundingOwner = nullptr;
+    }
+  }
   std::unique_lock lock(state_->mutex);
   state_->stop = true;
   state_->wake.notify_all();
   state_->finished.wait_for(lock, state_->timing.shutdownWait, [this] { return state_->done; });
+}
+
+void SpeechDispatcher::onSounding(std::function<void(bool)> sink) {
+  std::lock_guard lock(gSoundingMutex);
+  gSounding = std::move(sink);
+  gSoundingOwner = gSounding ? this : nullptr;
 }
 
 bool SpeechDispatcher::connected() const noexcept {

@@ -12,6 +12,7 @@
 // libspeechd starts a server of its own (autospawn) only when SPEECHD_ADDRESS is unset:
 // an explicit address names a server that somebody else runs.
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "commands/Speech.h"
@@ -38,6 +39,11 @@ class SpeechDispatcher final : public ISpeech {
   SpeechDispatcher& operator=(const SpeechDispatcher&) = delete;
 
   void speak(const QString& text) override;
+
+  // sink(true) when the server starts saying a text (or resumes it), sink(false) when it
+  // ends, is cancelled or paused, or the connection goes. Called on libspeechd's thread;
+  // one receiver per process, dropped when this object goes.
+  void onSounding(std::function<void(bool)> sink);
 
   // True once the connection is open (for diagnostics; never waits).
   bool connected() const noexcept;

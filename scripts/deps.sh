@@ -14,6 +14,10 @@ BUILD_PKGS=(
 RUN_PKGS=(speech-dispatcher speech-dispatcher-espeak-ng)
 TEST_PKGS=(mosquitto mosquitto-clients openssl speech-dispatcher sox libsox-fmt-mp3 lame
   xvfb trayer x11-utils xdotool dpkg-dev pulseaudio pulseaudio-utils)
+# The benchmarks: a broker, tone files, private PulseAudio and PipeWire servers with a null
+# sink, the shell one-liner they are compared with.
+BENCH_PKGS=(mosquitto mosquitto-clients sox libsox-fmt-mp3 lame libpulse-dev
+  pulseaudio pulseaudio-utils mpg123 pipewire pipewire-pulse wireplumber)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PKGS=(clang libclang-rt-dev)
 
@@ -22,7 +26,8 @@ case "${1:-build}" in
   run) want+=("${RUN_PKGS[@]}") ;;
   test) want+=("${TEST_PKGS[@]}") ;;
   fuzz) want+=("${TEST_PKGS[@]}" "${FUZZ_PKGS[@]}") ;;
-  all) want+=("${RUN_PKGS[@]}" "${TEST_PKGS[@]}" "${FUZZ_PKGS[@]}") ;;
+  bench) want+=("${BENCH_PKGS[@]}") ;;
+  all) want+=("${RUN_PKGS[@]}" "${TEST_PKGS[@]}" "${FUZZ_PKGS[@]}" "${BENCH_PKGS[@]}") ;;
 esac
 
 missing=()

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -694,6 +695,195 @@ TEST_F(AudioOutputTest, WhatIsHeardFollowsPlayPauseStopAndRestart) {
       heard += found[i].seconds();
     }
     EXPECT_NEAR(heard, row.total, row.totalTolerance);
+  }
+}
+
+// ---- Fades instead of steps, and music that gives way ----
+
+// Largest difference between neighbouring samples of one channel.
+float largestStep(const std::vector<float>& s) {
+  float worst = 0;
+  for (std::size_t i = 2; i < s.size(); ++i) worst = std::max(worst, std::fabs(s[i] - s[i - 2]));
+  return worst;
+}
+
+// Amplitude of a sine at freq in the left channel over frames [from, from + n).
+double amplitudeAt(const std::vector<float>& s, std::size_t from, std::size_t n, double freq) {
+  double re = 0, im = 0;
+  for (std::size_t i = 0; i < n && 2 * (from + i) < s.size(); ++i) {
+    const double phase = 2 * M_PI * freq * double(i) / 44100.0;
+    re += s[2 * (from + i)] * std::cos(phase);
+    im -= s[2 * (from + i)] * std::sin(phase);
+  }
+  return 2 * std::hypot(re, im) / double(n);
+}
+
+TEST_F(AudioOutputTest, CutsAndVolumeJumpsFadeInsteadOfStepping) {
+  // A 100 Hz sine at 0.5 steps by at most 0.007 between samples by itself; cut wherever it
+  // happens to be, it steps by up to the whole 0.5. One second is 100 whole periods, so the
+  // file's own end is at a zero crossing.
+  const QString low = tone(QStringLiteral("low.wav"), 1.0, 44100, 100);
+  enum class Op { Stop, Pause, PauseResume, Free, Restart, Replace, VolumeDown, VolumeUp };
+  const struct {
+    const char* what;
+    Op op;
+  } rows[] = {
+      {"stop", Op::Stop},
+      {"pause", Op::Pause},
+      {"pause, then resume", Op::PauseResume},
+      {"free", Op::Free},
+      {"restart from the beginning", Op::Restart},
+      {"a new stream in place of the freed one", Op::Replace},
+      {"volume from 1.0 to 0.1", Op::VolumeDown},
+      {"volume from 0.1 to 1.5", Op::VolumeUp},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    DiskOutput out(dir.filePath(QStringLiteral("cut%1.raw").arg(n++)));
+    ASSERT_TRUE(out.ok()) << "the disk driver did not open";
+    SdlAudioLibrary& lib = out.lib;
+    HSTREAM h = lib.StreamCreateFile(low);
+    ASSERT_NE(h, 0u);
+    if (row.op == Op::VolumeUp) lib.ChannelSetVolume(h, 0.1f);
+    ASSERT_TRUE(lib.ChannelPlay(h, false));
+    std::this_thread::sleep_for(237ms);  // somewhere inside a period
+    switch (row.op) {
+      case Op::Stop:
+        lib.ChannelStop(h);
+        EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_STOPPED);  // reported at once
+        break;
+      case Op::Pause:
+        lib.ChannelPause(h);
+        EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_PAUSED);
+        break;
+      case Op::PauseResume:
+        lib.ChannelPause(h);
+        std::this_thread::sleep_for(113ms);
+        lib.ChannelPlay(h, false);
+        break;
+      case Op::Free:
+        lib.StreamFree(h);
+        EXPECT_EQ(lib.ChannelIsActive(h), ACTIVE_STOPPED);
+        h = 0;
+        break;
+      case Op::Restart:
+        lib.ChannelPlay(h, true);
+        break;
+      case Op::Replace: {
+        lib.ChannelStop(h);
+        lib.StreamFree(h);
+        h = lib.StreamCreateFile(low);
+        ASSERT_NE(h, 0u);
+        std::this_thread::sleep_for(2ms);  // the old one is still fading
+        lib.ChannelPlay(h, false);
+        break;
+      }
+      case Op::VolumeDown:
+        lib.ChannelSetVolume(h, 0.1f);
+        break;
+      case Op::VolumeUp:
+        lib.ChannelSetVolume(h, 1.5f);
+        break;
+    }
+    if (h != 0) {
+      EXPECT_TRUE(waitUntil([&] { return lib.ChannelIsActive(h) != ACTIVE_PLAYING; }, 3s));
+    }
+    std::this_thread::sleep_for(100ms);
+    const std::vector<float> samples = out.finish();
+    ASSERT_FALSE(bursts(samples).empty());
+    const float step = largestStep(samples);
+    RecordProperty(std::string("largest_step_") + std::to_string(n), std::to_string(step));
+    EXPECT_LT(step, 0.02f);  // 4 % of the amplitude
+  }
+}
+
+TEST_F(AudioOutputTest, MusicGivesWayToEffectsAndSpeechAndComesBackToItsVolume) {
+  // Music at 300 Hz, the effect at 1000 Hz: both fill 10 ms windows with whole periods, so
+  // each level reads cleanly beside the other. The music plays at 0.8; its volume is set to
+  // 0.6 while it has given way, and must come back to exactly that.
+  const QString music = tone(QStringLiteral("music.wav"), 3.0, 44100, 300);
+  const QString effect = tone(QStringLiteral("fx.wav"), 0.6, 44100, 1000);
+  enum class Cue { Effect, Speech };
+  const struct {
+    const char* what;
+    int duck;  // percent; -1 off
+    Cue cue;
+    double level;  // the music's share while it gives way
+  } rows[] = {
+      {"no ducking: an effect changes nothing", -1, Cue::Effect, 1.0},
+      {"an effect ducks the music to 30 %", 30, Cue::Effect, 0.3},
+      {"speech ducks the music to 30 %", 30, Cue::Speech, 0.3},
+      {"ducking to 0 silences the music", 0, Cue::Effect, 0.0},
+  };
+  constexpr std::size_t kWin = 441;  // 10 ms
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    DiskOutput out(dir.filePath(QStringLiteral("duck%1.raw").arg(n++)));
+    ASSERT_TRUE(out.ok()) << "the disk driver did not open";
+    SdlAudioLibrary& lib = out.lib;
+    lib.setDucking(row.duck);
+    const HSTREAM m = lib.StreamCreateFile(music);
+    ASSERT_NE(m, 0u);
+    lib.ChannelSetDucked(m, true);
+    ASSERT_TRUE(lib.ChannelPlay(m, false));
+    lib.ChannelSetVolume(m, 0.8f);
+    std::this_thread::sleep_for(500ms);
+    HSTREAM e = 0;
+    if (row.cue == Cue::Effect) {
+      e = lib.StreamCreateFile(effect);
+      ASSERT_NE(e, 0u);
+      ASSERT_TRUE(lib.ChannelPlay(e, false));
+    } else {
+      lib.setSpeechSounding(true);
+    }
+    std::this_thread::sleep_for(300ms);
+    lib.ChannelSetVolume(m, 0.6f);  // a volume command while the music has given way
+    if (row.cue == Cue::Effect)
+      EXPECT_TRUE(waitUntil([&] { return lib.ChannelIsActive(e) == ACTIVE_STOPPED; }, 3s));
+    else
+      std::this_thread::sleep_for(300ms);
+    lib.setSpeechSounding(false);
+    EXPECT_TRUE(waitUntil([&] { return lib.ChannelIsActive(m) == ACTIVE_STOPPED; }, 5s));
+    const std::vector<float> samples = out.finish();
+    const std::vector<Burst> found = bursts(samples);
+    ASSERT_FALSE(found.empty());
+    const std::size_t start = found.front().from;  // music silenced outright may leave a gap
+    const std::size_t wins = (found.back().to - start) / kWin;
+    ASSERT_GT(wins, 280u);
+    std::vector<double> musicLevel(wins), effectLevel(wins);
+    for (std::size_t w = 0; w < wins; ++w) {
+      musicLevel[w] = amplitudeAt(samples, start + w * kWin, kWin, 300);
+      effectLevel[w] = amplitudeAt(samples, start + w * kWin, kWin, 1000);
+    }
+    EXPECT_NEAR(musicLevel[30], 0.4, 0.005) << "before";
+    EXPECT_NEAR(musicLevel[wins - 20], 0.3, 0.003) << "restored exactly";
+    std::size_t on = 0, off = 0;  // the effect's first and last windows
+    for (std::size_t w = 0; w < wins; ++w)
+      if (effectLevel[w] > 0.05) {
+        if (on == 0) on = w;
+        off = w;
+      }
+    // While giving way: 50 ms before the effect's end (the windows where the effect fades
+    // in or out blur both tones), or the quietest window under speech.
+    const double given = row.cue == Cue::Effect
+                             ? (off > 5 ? musicLevel[off - 5] : -1)
+                             : *std::min_element(musicLevel.begin() + 30, musicLevel.end() - 20);
+    EXPECT_NEAR(given, 0.3 * row.level, 0.004) << "while giving way";
+    if (row.cue != Cue::Effect || row.level >= 1.0) continue;
+    // Down within about 150 ms of the effect's first sound, up within about 400 ms of its
+    // last, read on the output's own timeline.
+    ASSERT_GT(on, 0u);
+    std::size_t down = on, up = off;
+    while (down < wins && musicLevel[down] > 0.4 * row.level + 0.01) ++down;
+    while (up < wins && musicLevel[up] < 0.3 - 0.01) ++up;
+    RecordProperty("fall_ms", std::to_string((down - on) * 10));
+    RecordProperty("rise_ms", std::to_string((up - off) * 10));
+    EXPECT_GE((down - on) * 10, 110u) << "fell in " << (down - on) * 10 << " ms";
+    EXPECT_LE((down - on) * 10, 190u) << "fell in " << (down - on) * 10 << " ms";
+    EXPECT_GE((up - off) * 10, 330u) << "rose in " << (up - off) * 10 << " ms";
+    EXPECT_LE((up - off) * 10, 450u) << "rose in " << (up - off) * 10 << " ms";
   }
 }
 

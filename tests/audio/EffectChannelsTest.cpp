@@ -324,5 +324,63 @@ TEST_F(MixedOutputTest, MusicAndAnEffectSoundTogether) {
   EXPECT_NEAR(bothAtOnce, 0.3, 0.05);  // each at its own level, neither ducked
 }
 
+TEST_F(MixedOutputTest, WithDuckSetTheMusicGivesWayToAnEffectAndTheSaveKeepsTheKeys) {
+  f.reset();  // this room's settings file asks for ducking to 25 %
+  FormOptions o;
+  o.prepare = [](const QString& exeDir) {
+    QFile ini(exeDir + QStringLiteral("MQTT.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[volume]\nvol_default=100\nduck=25\n[audio]\nbuffer=512\n");
+  };
+  f = std::make_unique<FormFixture>(o);
+  TForm_player& form = f->form();
+  const QString room = dir.path() + QStringLiteral("/music/hall");
+  QDir().mkpath(room);
+  ASSERT_TRUE(toneFile(room + QStringLiteral("/a.mp3"), 3.0, 44100, 440, 0.3));
+  ASSERT_TRUE(toneFile(dir.path() + QStringLiteral("/fx.mp3"), 1.0, 44100, 880, 0.3));
+  form.folder_m->setText(dir.path() + QStringLiteral("/music"));
+  form.folder_s->setText(dir.path());
+  form.background->room = QStringLiteral("hall");
+  form.background->playmusfoldername();
+  form.Timer_playfone->setEnabled(false);
+  form.Timer_playfoneTimer();
+  spin(800);
+  form.effects->playfx(QStringLiteral("100!fx.mp3"));
+  spin(2000);
+  form.btn_save_mqttClick();
+  QFile saved(f->path(QStringLiteral("MQTT.ini")));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QByteArray text = saved.readAll();
+  EXPECT_TRUE(text.contains("duck=25")) << text.toStdString();
+  EXPECT_TRUE(text.contains("buffer=512")) << text.toStdString();
+  form.FormClose();
+  f.reset();
+
+  QFile out(rawFile);
+  ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+  const QByteArray raw = out.readAll();
+  std::vector<float> samples(std::size_t(raw.size()) / sizeof(float));
+  std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
+  constexpr std::size_t kWindow = 4410;
+  double alone = 0, under = 1, after = 0;
+  bool effectSeen = false;
+  for (std::size_t at = 0; (at + kWindow) * 2 <= samples.size(); at += kWindow) {
+    const double music = toneAmplitude(samples, at, kWindow, 440);
+    const double effect = toneAmplitude(samples, at, kWindow, 880);
+    if (effect > 0.25) {
+      effectSeen = true;
+      under = std::min(under, music);
+    } else if (!effectSeen) {
+      alone = std::max(alone, music);
+    } else if (effect < 0.01) {
+      after = std::max(after, music);
+    }
+  }
+  ASSERT_TRUE(effectSeen);
+  EXPECT_NEAR(alone, 0.3, 0.02);
+  EXPECT_NEAR(under, 0.3 * 0.25, 0.02);
+  EXPECT_NEAR(after, 0.3, 0.02);  // back to its own volume once the effect has ended
+}
+
 }  // namespace
 }  // namespace vuvedid::test

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <cstdlib>
 
@@ -183,6 +184,47 @@ TEST_F(Speech, HungServerNeverBlocksTheCaller) {
     }
     EXPECT_LT(t.elapsed(), kPromptMs) << "destruction waits only briefly";
     server.kill();  // the worker left behind returns once the socket closes
+  }
+}
+
+TEST_F(Speech, WithDuckSetTheAudioLayerHearsWhenSpeechSounds) {
+  const struct {
+    const char* what;
+    QByteArray ini;
+    bool heard;
+  } rows[] = {
+      {"duck set", "[volume]\nduck=30\n", true},
+      {"no duck key", "[volume]\nvol_default=60\n", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    SpeechServer server(/*speakSeconds=*/1.5);
+    ASSERT_TRUE(server.start());
+    server.exportAddress();
+    SpeechDispatcher dispatcher;
+    FormOptions options;
+    options.speech = &dispatcher;
+    options.prepare = [&](const QString& exeDir) {
+      QFile ini(exeDir + QStringLiteral("MQTT.ini"));
+      ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+      ini.write(row.ini);
+    };
+    FormFixture f(options);
+    TForm_player& form = f.form();
+    bool sawSounding = false;
+    form.guarded([&] { form.CommandsRun(QStringLiteral("speak:first")); });
+    ASSERT_TRUE(waitForLine(server, QStringLiteral("start:first")));
+    // A second text cancels the first: the layer must still see the end of the second.
+    form.guarded([&] { form.CommandsRun(QStringLiteral("speak:second")); });
+    ASSERT_TRUE(waitForLine(server, QStringLiteral("start:second")));
+    waitFor(
+        [&] {
+          sawSounding = sawSounding || f.audio->speechSounding();
+          return server.spoken().contains(QStringLiteral("end"));
+        },
+        8000);
+    EXPECT_EQ(sawSounding, row.heard);
+    EXPECT_TRUE(waitFor([&] { return !f.audio->speechSounding(); }, 5000));
   }
 }
 

@@ -98,6 +98,32 @@ INSTANTIATE_TEST_SUITE_P(
                    "Audio device \"Система\" not found, using the default output"}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
 
+// [audio] buffer= in frames; SDL's dummy driver opens exactly what is asked for.
+TEST(BufferSetting, TheKeyChoosesTheDeviceBufferAndAnythingElseLeavesTheDefault) {
+  constexpr int kDefault = SdlAudioLibrary::kDefaultBufferFrames;
+  const struct {
+    const char* ini;  // the [audio] section's lines
+    int frames;
+  } rows[] = {
+      {"", kDefault},
+      {"buffer=256\n", 256},
+      {"buffer= 2048 \n", 2048},
+      {"buffer=\n", kDefault},
+      {"buffer=fast\n", kDefault},
+      {"buffer=32\n", kDefault},
+      {"buffer=100000\n", kDefault},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.ini);
+    FormOptions o;
+    o.prepare = [&](const QString& exeDir) {
+      writeFileOrFail(exeDir + QStringLiteral("MQTT.ini"), QByteArray("[audio]\n") + row.ini);
+    };
+    FormFixture f(o);
+    EXPECT_EQ(f.audio->bufferFrames(), row.frames);
+  }
+}
+
 // A private PulseAudio server with one null sink, killed and started again by the test.
 class PulseServer {
  public:

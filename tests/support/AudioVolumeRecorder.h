@@ -46,6 +46,9 @@ class AudioVolumeRecorder final : public IAudioLibrary {
   }
   int ChannelIsActive(HSTREAM h) noexcept override { return real_.ChannelIsActive(h); }
   QString ChannelGetFileName(HSTREAM h) noexcept override { return real_.ChannelGetFileName(h); }
+  void ChannelSetDucked(HSTREAM h, bool ducked) noexcept override {
+    real_.ChannelSetDucked(h, ducked);
+  }
   bool Stop() noexcept override { return real_.Stop(); }
   bool Free() noexcept override { return real_.Free(); }
 
