@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -72,6 +73,26 @@ int bufferFramesFromEnv() noexcept {
   const long n = std::strtol(v, &end, 10);
   if (*end != '\0' || !validBufferFrames(n)) return 0;
   return static_cast<int>(n);
+}
+
+// SDL's pulseaudio driver asks the server to keep exactly one device buffer queued, so a
+// small buffer leaves no margin: every mixer wake-up that comes a little late is heard as a
+// dropout. The server is asked to keep at least this much queued instead; a small buffer then
+// sets how often the mixer runs, not how close to empty the server plays. (PipeWire's pulse
+// server honours the same request.)
+constexpr int kMinServerLatencyMs = 20;
+
+// libpulse takes a stream's latency request from PULSE_LATENCY_MSEC, read when SDL connects
+// its stream. A value somebody else set is theirs and stays; ours follows the buffer. Only
+// the GUI thread opens the output.
+void requestServerLatency(int bufferFrames, int freq) noexcept {
+  static char ours[16] = "";
+  const char* now = std::getenv("PULSE_LATENCY_MSEC");
+  if (now && std::strcmp(now, ours) != 0) return;
+  const double bufferMs = 1000.0 * bufferFrames / std::max(freq, 1);
+  const int ms = std::max(kMinServerLatencyMs, static_cast<int>(std::ceil(bufferMs)));
+  std::snprintf(ours, sizeof ours, "%d", ms);
+  ::setenv("PULSE_LATENCY_MSEC", ours, 1);
 }
 
 bool traceFromEnv() noexcept {
@@ -589,6 +610,7 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
   im.outputStopped = false;
   SDL_AudioSpec want = im.wantedSpec();
   SDL_AudioSpec have{};
+  requestServerLatency(want.samples, freq);
   // No allowed changes: SDL converts for the hardware, the mixer always sees this format.
   SDL_AudioDeviceID dev =
       SDL_OpenAudioDevice(name.isEmpty() ? nullptr : name.constData(), 0, &want, &have, 0);

@@ -15,6 +15,8 @@
 #                                                    PulseAudio null sink per buffer, quiet and
 #                                                    under load (a parallel build on every core)
 #   CREATE_TRIES=3                                   cold-cache stream creations per file size
+#   APP_ENV="PULSE_LATENCY_MSEC=30"                  extra environment for this program in the
+#                                                    side-by-side and dropout parts
 #   PARTS="fx compare music burst cost logs underrun create"  which benchmarks to run
 #   RESULTS=bench/RESULTS.md                         where the report goes
 set -euo pipefail
@@ -238,7 +240,7 @@ if want compare; then
   d=$WORK/cmp-ours
   mkdir -p "$d"
   log "comparison: this program (SDL pulseaudio driver, $CMP_BUFFER frames)"
-  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER="$CMP_BUFFER"
+  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER="$CMP_BUFFER" $APP_ENV
   sleep 1
   pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
   sleep 2
@@ -459,7 +461,7 @@ if want underrun; then
       d=$WORK/under-$load-$buf
       mkdir -p "$d"
       log "dropouts: $buf frames, $load, ${UNDERRUN_SECONDS}s"
-      start_app "under$load$buf" "$WORK/fx" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER=$buf
+      start_app "under$load$buf" "$WORK/fx" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER=$buf $APP_ENV
       parec -d nullout.monitor --raw --format=s16le --rate=44100 --channels=2 >"$d/rec.raw" &
       REC=$!
       pub once 'play:long' >/dev/null

@@ -171,6 +171,54 @@ class PulseServer {
   std::unique_ptr<ChildProcess> process_;
 };
 
+// A small device buffer still gets a server-side margin: the server keeps at least 20 ms of
+// ours queued (SDL alone would ask for one buffer, 5.8 ms here, and every late wake-up of
+// the mixer would be a dropout). A latency the user asked for through libpulse's own
+// variable is left alone.
+TEST(ServerLatency, ASmallBufferIsQueuedWithAMarginAndTheUsersOwnRequestStays) {
+  if (!QFileInfo::exists(QStringLiteral("/usr/bin/pulseaudio")))
+    GTEST_SKIP() << "pulseaudio is not installed (scripts/deps.sh test)";
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  PulseServer pulse(dir.path());
+  if (!pulse.start()) GTEST_SKIP() << "a private pulseaudio server cannot run here";
+  EnvVar driver("SDL_AUDIODRIVER", "pulseaudio");
+  EnvVar server("PULSE_SERVER", ("unix:" + pulse.socket()).toUtf8());
+  const QString tone = dir.filePath(QStringLiteral("t.wav"));
+  ASSERT_TRUE(toneFile(tone, 3.0));
+  // The most the server held of ours while a tone played, in microseconds.
+  auto queuedUs = [&](SdlAudioLibrary& audio) {
+    const HSTREAM h = audio.StreamCreateFile(tone);
+    EXPECT_TRUE(audio.ChannelPlay(h, false));
+    long most = -1;
+    for (int i = 0; i < 10; ++i) {
+      spin(50);
+      const QString out =
+          pulse.pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")}).value_or(QString());
+      const qsizetype at = out.indexOf(QStringLiteral("Buffer Latency: "));
+      if (at >= 0) most = std::max(most, out.mid(at + 16).section(' ', 0, 0).toLong());
+    }
+    return most;
+  };
+  {
+    EnvVar own("PULSE_LATENCY_MSEC", "7");
+    SdlAudioLibrary audio;
+    audio.setBufferFrames(256);
+    ASSERT_TRUE(audio.Init(-1, 44100));
+    EXPECT_STREQ(std::getenv("PULSE_LATENCY_MSEC"), "7");
+    audio.Free();
+  }
+  ASSERT_EQ(std::getenv("PULSE_LATENCY_MSEC"), nullptr);
+  SdlAudioLibrary audio;
+  audio.setBufferFrames(256);
+  ASSERT_TRUE(audio.Init(-1, 44100));
+  EXPECT_STREQ(std::getenv("PULSE_LATENCY_MSEC"), "20");
+  EXPECT_GT(queuedUs(audio), 9000);
+  audio.Free();
+  unsetenv("PULSE_LATENCY_MSEC");
+  pulse.kill();
+}
+
 TEST(LostOutput, AStreamPlaysOnAfterTheSoundServerRestarts) {
   if (!QFileInfo::exists(QStringLiteral("/usr/bin/pulseaudio")))
     GTEST_SKIP() << "pulseaudio is not installed (scripts/deps.sh test)";
