@@ -214,9 +214,8 @@ if want fx; then
   } >>"$TABLES"
 fi
 
-# ---- 2. Side by side on one PulseAudio null sink ----------------------------------------------
-if want compare; then
-  log "private PulseAudio"
+# start_pulse / stop_pulse: a private PulseAudio with one null sink "nullout" (44.1 kHz).
+start_pulse() {
   export XDG_RUNTIME_DIR=$WORK/pulse
   mkdir -p "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
@@ -231,6 +230,18 @@ if want compare; then
     sleep 0.1
   done
   pactl set-default-sink nullout >/dev/null 2>&1 || true
+}
+stop_pulse() {
+  kill "$PULSE_PID" 2>/dev/null || true
+  wait "$PULSE_PID" 2>/dev/null || true
+  PULSE_PID=
+  unset PULSE_SERVER
+}
+
+# ---- 2. Side by side on one PulseAudio null sink ----------------------------------------------
+if want compare; then
+  log "private PulseAudio"
+  start_pulse
   SPAN=$(((FX_COUNT * FX_INTERVAL_MS / 1000 + 25) * 2 + 10))
   "$B/bench_onsets" nullout.monitor "$SPAN" >"$WORK/onsets.txt" 2>"$WORK/onsets.err" &
   REC_PID=$!
@@ -278,10 +289,7 @@ if want compare; then
   ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { if (a > 0) printf "%.1f", b / a; else print "n/a" }')
   echo >>"$TABLES"
   echo "Ratio of the p50s (script / vuvedid), same run: **${ratio}×**." >>"$TABLES"
-  kill "$PULSE_PID" 2>/dev/null || true
-  wait "$PULSE_PID" 2>/dev/null || true
-  PULSE_PID=
-  unset PULSE_SERVER
+  stop_pulse
 fi
 
 # ---- 3. Music start ----------------------------------------------------------------------
@@ -405,29 +413,6 @@ if want logs; then
 fi
 
 # ---- 7. Underruns and the default buffer ---------------------------------------------------
-# start_pulse / stop_pulse: a private PulseAudio with one null sink "nullout" (44.1 kHz).
-start_pulse() {
-  export XDG_RUNTIME_DIR=$WORK/pulse
-  mkdir -p "$XDG_RUNTIME_DIR"
-  chmod 700 "$XDG_RUNTIME_DIR"
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-    -L module-native-protocol-unix \
-    -L "module-null-sink sink_name=nullout rate=44100 channels=2" \
-    -L "module-always-sink" >"$WORK/pulse.log" 2>&1 &
-  PULSE_PID=$!
-  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
-  for _ in $(seq 1 50); do
-    [[ -S $XDG_RUNTIME_DIR/pulse/native ]] && break
-    sleep 0.1
-  done
-  pactl set-default-sink nullout >/dev/null 2>&1 || true
-}
-stop_pulse() {
-  kill "$PULSE_PID" 2>/dev/null || true
-  wait "$PULSE_PID" 2>/dev/null || true
-  PULSE_PID=
-  unset PULSE_SERVER
-}
 # start_load / stop_load: a parallel build of this project in a scratch folder on every
 # core, over and over, in its own process group.
 LOAD_PID=
