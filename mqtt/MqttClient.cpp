@@ -238,6 +238,10 @@ void MqttClient::publish(PublishKind kind) {
   }
   const int rc = mosquitto_publish(f_mosq, &f_pub_id, f_pub_topic.c_str(), f_pub_payload_len,
                                    f_pub_payload.c_str(), f_pub_qos, f_pub_retain != 0);
+  // The session's thread closes a dead link a moment before its loss reaches this thread:
+  // a publish in between finds the connection gone, which is what f_connected would have
+  // said a moment later. The loss itself is reported and retried on its own.
+  if (rc == MOSQ_ERR_NO_CONN) throw SilentAbort();
   if (rc != 0) {
     if (heartbeat) publish_error = 1;
     callFailed(QStringLiteral("Ошибка выполнения Publish: "), MosqCall::Publish, rc);

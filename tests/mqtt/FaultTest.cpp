@@ -175,7 +175,7 @@ TEST(FaultStall, AStallBeyondTheKeepAliveEndsTheSessionAndTheRoomComesBack) {
   EXPECT_NE(s.mqtt.sessionTag(), tag);
   EXPECT_TRUE(waitFor([&] { return subscribesSeen(s) == subscribes + 1; }, 3000));
   EXPECT_TRUE(runs(s, QStringLiteral("after")));
-  EXPECT_TRUE(s.f.boxes.boxes.empty());
+  EXPECT_TRUE(s.f.boxes.boxes.empty()) << s.f.boxes.texts().join('\n').toStdString();
 }
 
 TEST(FaultBroker, ABrokerRestartedAgainAndAgainFindsTheRoomBackEachTime) {
