@@ -283,32 +283,45 @@ class MixedOutputTest : public ::testing::Test {
   ScopedEnv driver{"SDL_AUDIODRIVER", QStringLiteral("disk")};
   ScopedEnv file{"SDL_DISKAUDIOFILE", rawFile};
   std::unique_ptr<FormFixture> f = std::make_unique<FormFixture>();
+
+  // A room of one 3 s 440 Hz track at 0.3 and an 880 Hz effect at 0.3: the music starts,
+  // and 800 ms later the effect joins it.
+  void playMusicThenEffect(TForm_player& form) {
+    const QString room = dir.path() + QStringLiteral("/music/hall");
+    QDir().mkpath(room);
+    ASSERT_TRUE(toneFile(room + QStringLiteral("/a.mp3"), 3.0, 44100, 440, 0.3));
+    ASSERT_TRUE(toneFile(dir.path() + QStringLiteral("/fx.mp3"), 1.0, 44100, 880, 0.3));
+    form.folder_m->setText(dir.path() + QStringLiteral("/music"));
+    form.folder_s->setText(dir.path());
+    form.background->room = QStringLiteral("hall");
+    form.background->playmusfoldername();
+    form.Timer_playfone->setEnabled(false);
+    form.Timer_playfoneTimer();
+    spin(800);
+    form.effects->playfx(QStringLiteral("100!fx.mp3"));
+  }
+
+  // What the disk driver wrote: interleaved stereo floats (empty when there is no file).
+  std::vector<float> recorded() const {
+    QFile out(rawFile);
+    if (!out.open(QIODevice::ReadOnly)) return {};
+    const QByteArray raw = out.readAll();
+    std::vector<float> samples(std::size_t(raw.size()) / sizeof(float));
+    std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
+    return samples;
+  }
 };
 
 TEST_F(MixedOutputTest, MusicAndAnEffectSoundTogether) {
   TForm_player& form = f->form();
-  const QString room = dir.path() + QStringLiteral("/music/hall");
-  QDir().mkpath(room);
-  ASSERT_TRUE(toneFile(room + QStringLiteral("/a.mp3"), 3.0, 44100, 440, 0.3));
-  ASSERT_TRUE(toneFile(dir.path() + QStringLiteral("/fx.mp3"), 1.0, 44100, 880, 0.3));
-  form.folder_m->setText(dir.path() + QStringLiteral("/music"));
-  form.folder_s->setText(dir.path());
   form.vol_default->setText(QStringLiteral("100"));
-  form.background->room = QStringLiteral("hall");
-  form.background->playmusfoldername();
-  form.Timer_playfone->setEnabled(false);
-  form.Timer_playfoneTimer();
-  spin(800);
-  form.effects->playfx(QStringLiteral("100!fx.mp3"));
+  ASSERT_NO_FATAL_FAILURE(playMusicThenEffect(form));
   spin(1500);
   form.FormClose();
   f.reset();
 
-  QFile out(rawFile);
-  ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-  const QByteArray raw = out.readAll();
-  std::vector<float> samples(std::size_t(raw.size()) / sizeof(float));
-  std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
+  const std::vector<float> samples = recorded();
+  ASSERT_FALSE(samples.empty());
 
   // 100 ms windows hold whole periods of both tones, so each amplitude reads cleanly.
   constexpr std::size_t kWindow = 4410;
@@ -334,18 +347,7 @@ TEST_F(MixedOutputTest, WithDuckSetTheMusicGivesWayToAnEffectAndTheSaveKeepsTheK
   };
   f = std::make_unique<FormFixture>(o);
   TForm_player& form = f->form();
-  const QString room = dir.path() + QStringLiteral("/music/hall");
-  QDir().mkpath(room);
-  ASSERT_TRUE(toneFile(room + QStringLiteral("/a.mp3"), 3.0, 44100, 440, 0.3));
-  ASSERT_TRUE(toneFile(dir.path() + QStringLiteral("/fx.mp3"), 1.0, 44100, 880, 0.3));
-  form.folder_m->setText(dir.path() + QStringLiteral("/music"));
-  form.folder_s->setText(dir.path());
-  form.background->room = QStringLiteral("hall");
-  form.background->playmusfoldername();
-  form.Timer_playfone->setEnabled(false);
-  form.Timer_playfoneTimer();
-  spin(800);
-  form.effects->playfx(QStringLiteral("100!fx.mp3"));
+  ASSERT_NO_FATAL_FAILURE(playMusicThenEffect(form));
   spin(2000);
   form.btn_save_mqttClick();
   QFile saved(f->path(QStringLiteral("MQTT.ini")));
@@ -356,11 +358,8 @@ TEST_F(MixedOutputTest, WithDuckSetTheMusicGivesWayToAnEffectAndTheSaveKeepsTheK
   form.FormClose();
   f.reset();
 
-  QFile out(rawFile);
-  ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-  const QByteArray raw = out.readAll();
-  std::vector<float> samples(std::size_t(raw.size()) / sizeof(float));
-  std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
+  const std::vector<float> samples = recorded();
+  ASSERT_FALSE(samples.empty());
   constexpr std::size_t kWindow = 4410;
   double alone = 0, under = 1, after = 0;
   bool effectSeen = false;
