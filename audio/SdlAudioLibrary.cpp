@@ -39,7 +39,6 @@ constexpr std::size_t kVisitFrames = 16384;
 constexpr std::size_t kTmpFrames = 4096;
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 constexpr std::size_t kMaxPadFrames = 4 * kTmpFrames;
-constexpr int kDefaultBufferFrames = SdlAudioLibrary::kDefaultBufferFrames;
 constexpr auto kIdleWait = std::chrono::milliseconds(10);
 // A cut waveform clicks on speakers: stops, pauses, frees and volume jumps fade over this
 // long instead, and a start or resume fades in the same way.

@@ -2,9 +2,9 @@
 // Modal message boxes behind one interface, so tests record them instead of blocking.
 #include <QString>
 
-namespace vuvedid {
+#include "app/Problems.h"
 
-enum class BoxIcon { None, Error, Warning, Information };
+namespace vuvedid {
 
 class IMessageBoxes {
  public:
