@@ -17,7 +17,8 @@
 #   CREATE_TRIES=3                                   cold-cache stream creations per file size
 #   APP_ENV="PULSE_LATENCY_MSEC=30"                  extra environment for this program in the
 #                                                    side-by-side and dropout parts
-#   PARTS="fx compare music burst cost logs underrun create"  which benchmarks to run
+#   ROOMS=50 ROOM_FX=20                              rooms on one broker, effects each must hear
+#   PARTS="fx compare music burst cost logs underrun create rooms"  which benchmarks to run
 #   RESULTS=bench/RESULTS.md                         where the report goes
 set -euo pipefail
 
@@ -36,10 +37,12 @@ LOG_DAYS=${LOG_DAYS:-30}
 UNDERRUN_SECONDS=${UNDERRUN_SECONDS:-600}
 UNDERRUN_BUFFERS=${UNDERRUN_BUFFERS:-"256 512 1024 2048"}
 CREATE_TRIES=${CREATE_TRIES:-3}
-PARTS=${PARTS:-"fx compare music burst cost logs underrun create"}
+ROOMS=${ROOMS:-50}
+ROOM_FX=${ROOM_FX:-20}
+PARTS=${PARTS:-"fx compare music burst cost logs underrun create rooms"}
 RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
 COMMAND_LINE="$0 $*"
-ENV_LINE="FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS UNDERRUN_SECONDS=$UNDERRUN_SECONDS UNDERRUN_BUFFERS=\"$UNDERRUN_BUFFERS\" CREATE_TRIES=$CREATE_TRIES PARTS=\"$PARTS\""
+ENV_LINE="FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS UNDERRUN_SECONDS=$UNDERRUN_SECONDS UNDERRUN_BUFFERS=\"$UNDERRUN_BUFFERS\" CREATE_TRIES=$CREATE_TRIES ROOMS=$ROOMS ROOM_FX=$ROOM_FX PARTS=\"$PARTS\""
 
 log() { echo "[bench $(date +%H:%M:%S)] $*" >&2; }
 want() { [[ " $PARTS " == *" $1 "* ]]; }
@@ -128,6 +131,9 @@ log "mosquitto on 127.0.0.1:$PORT"
 # MQTT.ini beside it, started unattended ("start"); waits until it has subscribed.
 APP_PID=
 APP_LOGS=1  # both logs of the debug tab on (the heavier case); the burst also runs with them off
+# How the program is started: the unattended start of the window (offscreen), or the
+# windowless daemon for the parts that compare the two.
+APP_ARGS=start
 start_app() {
   local name=$1 fxdir=$2
   shift 2
@@ -153,7 +159,7 @@ EOF
   local subs
   subs=$(grep -Ec " $name [0-2] room/cmd" "$BROKER_LOG" 2>/dev/null || true)
   (cd "$dir" && exec env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$dir" \
-    SPEECHD_ADDRESS=unix_socket:"$dir/no-speech" "$@" ./vuvedid start >"$dir/out.txt" 2>&1) &
+    SPEECHD_ADDRESS=unix_socket:"$dir/no-speech" "$@" ./vuvedid $APP_ARGS >"$dir/out.txt" 2>&1) &
   APP_PID=$!
   for _ in $(seq 1 100); do
     sleep 0.1
@@ -480,6 +486,59 @@ if want create; then
     echo "| file | eviction | create ms | length ms | seconds |"
     echo "|---|---|---|---|---|"
     awk -F'\t' 'NR > 1 { n = split($1, p, "/"); printf "| %s (%.0f MB) | %s | %s | %s | %s |\n", p[n], ($1 ~ /c100/ ? 100 : 10), $2, $3, $4, $5 }' "$WORK/create.txt"
+  } >>"$TABLES"
+fi
+
+# ---- 9. Many rooms on one machine -----------------------------------------------------------
+# ROOMS programs on one broker and one topic, each in its own folder; every effect published
+# must start in every room. The windowless daemon where the binary has one, so the figure is
+# what a machine serving many rooms (or a small board serving one) pays.
+if want rooms; then
+  mode=window
+  if "$BUILD/vuvedid" --help | grep -q -- '--headless'; then APP_ARGS=--headless mode=headless; fi
+  log "rooms: $ROOMS rooms ($mode), $ROOM_FX effects"
+  room_pids=()
+  started=0
+  for r in $(seq 1 "$ROOMS"); do
+    if start_app "room$r" "$WORK/fx" SDL_AUDIODRIVER=dummy VUVEDID_AUDIO_TRACE=1 \
+      VUVEDID_TRACE_FILE="$WORK/app-room$r/trace.txt"; then
+      started=$((started + 1))
+    fi
+    room_pids+=("$APP_PID")
+    PIDS+=("$APP_PID")
+  done
+  sleep 10
+  rss_all=()
+  for p in "${room_pids[@]}"; do rss_all+=("$(rss_mb "$p" 2>/dev/null || echo 0)"); done
+  load_before=$(cut -d' ' -f1 /proc/loadavg)
+  # Half a second apart: with a 1 s sound at most two of a room's four slots are busy, so
+  # every trigger has a free slot.
+  pub trigger "$ROOM_FX" 500 'fx:100!beep.mp3' >"$WORK/rooms-pub.txt"
+  sleep 3
+  heard_min=$ROOM_FX heard_max=0 deaf=0 total=0
+  for r in $(seq 1 "$ROOMS"); do
+    n=$(grep -c '^sound ' "$WORK/app-room$r/trace.txt" 2>/dev/null || true)
+    n=${n:-0}
+    total=$((total + n))
+    ((n < heard_min)) && heard_min=$n
+    ((n > heard_max)) && heard_max=$n
+    ((n < ROOM_FX)) && deaf=$((deaf + 1))
+  done
+  load_after=$(cut -d' ' -f1 /proc/loadavg)
+  for p in "${room_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${room_pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  APP_ARGS=start
+  read -r rss_med rss_max < <(printf '%s\n' "${rss_all[@]}" | sort -n |
+    awk '{ v[NR] = $1 } END { printf "%.1f %.1f\n", v[int((NR + 1) / 2)], v[NR] }')
+  section "## 9. $ROOMS rooms on one machine and one broker"
+  {
+    echo "Each room its own process ($mode, SDL dummy driver, both logs on), all subscribed to one"
+    echo "topic; $ROOM_FX × \`fx:100!beep.mp3\` published 500 ms apart. A room hears an effect when its"
+    echo "mixer plays the effect's first sound. RSS per room from /proc/PID/status after 10 s idle."
+    echo
+    echo "| rooms started | effects | effects heard, per room min / max | rooms that missed one | RSS MB per room, median / max | load average before / after |"
+    echo "|---|---|---|---|---|---|"
+    echo "| $started of $ROOMS | $ROOM_FX | $heard_min / $heard_max | $deaf | $rss_med / $rss_max | $load_before / $load_after |"
   } >>"$TABLES"
 fi
 
