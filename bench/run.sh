@@ -7,6 +7,10 @@
 #   FX_COUNT=200 FX_INTERVAL_MS=300 FX_REPEATS=2   effect triggers per run, runs per buffer size
 #   FX_BUFFERS="256 512 1024"                     device buffer sizes of the effect latency runs
 #   CMP_BUFFER=256                                   our device buffer in the side-by-side run
+#   CMP_SERVER=pulse CMP_DRIVERS=pulseaudio          the side-by-side run's sound server (pulse:
+#                                                    PulseAudio, pipewire: PipeWire with its pulse
+#                                                    server) and the SDL drivers tried on it
+#                                                    (pulseaudio, pipewire)
 #   MUSIC_RUNS=50                                    play:room starts
 #   BURST_COUNT=10000 BURST_REPEATS=3                commands per burst, bursts per QoS
 #   IDLE_SECONDS=300 PLAY_SECONDS=120                the cost measurements
@@ -28,6 +32,9 @@ FX_COUNT=${FX_COUNT:-200}
 FX_INTERVAL_MS=${FX_INTERVAL_MS:-300}
 FX_REPEATS=${FX_REPEATS:-2}
 CMP_BUFFER=${CMP_BUFFER:-256}
+APP_ENV=${APP_ENV:-}
+CMP_SERVER=${CMP_SERVER:-pulse}
+CMP_DRIVERS=${CMP_DRIVERS:-pulseaudio}
 MUSIC_RUNS=${MUSIC_RUNS:-50}
 BURST_COUNT=${BURST_COUNT:-10000}
 BURST_REPEATS=${BURST_REPEATS:-3}
@@ -42,7 +49,7 @@ ROOM_FX=${ROOM_FX:-20}
 PARTS=${PARTS:-"fx compare music burst cost logs underrun create rooms"}
 RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
 COMMAND_LINE="$0 $*"
-ENV_LINE="FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS UNDERRUN_SECONDS=$UNDERRUN_SECONDS UNDERRUN_BUFFERS=\"$UNDERRUN_BUFFERS\" CREATE_TRIES=$CREATE_TRIES ROOMS=$ROOMS ROOM_FX=$ROOM_FX PARTS=\"$PARTS\""
+ENV_LINE="CMP_SERVER=$CMP_SERVER CMP_DRIVERS=\"$CMP_DRIVERS\" CMP_BUFFER=$CMP_BUFFER FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS UNDERRUN_SECONDS=$UNDERRUN_SECONDS UNDERRUN_BUFFERS=\"$UNDERRUN_BUFFERS\" CREATE_TRIES=$CREATE_TRIES ROOMS=$ROOMS ROOM_FX=$ROOM_FX PARTS=\"$PARTS\""
 
 log() { echo "[bench $(date +%H:%M:%S)] $*" >&2; }
 want() { [[ " $PARTS " == *" $1 "* ]]; }
@@ -76,6 +83,7 @@ PIDS=()
 cleanup() {
   for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   if [[ -n "${PULSE_PID:-}" ]]; then kill "$PULSE_PID" 2>/dev/null || true; fi
+  if [[ -n "${PW_PID:-}" ]]; then kill -- -"$PW_PID" 2>/dev/null || true; fi
   if [[ -n "${LOAD_PID:-}" ]]; then kill -- -"$LOAD_PID" 2>/dev/null || true; fi
   wait 2>/dev/null || true
 }
@@ -244,24 +252,63 @@ stop_pulse() {
   unset PULSE_SERVER
 }
 
-# ---- 2. Side by side on one PulseAudio null sink ----------------------------------------------
+# start_pipewire / stop_pipewire: a private PipeWire (its own session bus, wireplumber and
+# pipewire-pulse) with the same null sink "nullout"; clients reach it through both its
+# native socket and its pulse one. Its processes share one process group.
+PW_PID=
+start_pipewire() {
+  export XDG_RUNTIME_DIR=$WORK/pw
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+  export PIPEWIRE_RUNTIME_DIR=$XDG_RUNTIME_DIR
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+  setsid bash -c 'dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" &
+    pipewire & for _ in $(seq 1 50); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.1; done
+    wireplumber & pipewire-pulse & wait' >"$WORK/pipewire.log" 2>&1 &
+  PW_PID=$!
+  for _ in $(seq 1 100); do
+    [[ -S $XDG_RUNTIME_DIR/pulse/native ]] && pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  pactl load-module module-null-sink sink_name=nullout rate=44100 channels=2 >/dev/null
+  sleep 1
+  pactl set-default-sink nullout >/dev/null 2>&1 || true
+}
+stop_pipewire() {
+  [[ -n "$PW_PID" ]] && kill -- -"$PW_PID" 2>/dev/null || true
+  wait "$PW_PID" 2>/dev/null || true
+  PW_PID=
+  unset PULSE_SERVER PIPEWIRE_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS
+}
+start_server() { if [[ $CMP_SERVER == pipewire ]]; then start_pipewire; else start_pulse; fi; }
+stop_server() { if [[ $CMP_SERVER == pipewire ]]; then stop_pipewire; else stop_pulse; fi; }
+
+# ---- 2. Side by side on one null sink ------------------------------------------------------
 if want compare; then
-  log "private PulseAudio"
-  start_pulse
-  SPAN=$(((FX_COUNT * FX_INTERVAL_MS / 1000 + 25) * 2 + 10))
+  server_name=PulseAudio
+  [[ $CMP_SERVER == pipewire ]] && server_name="PipeWire (pipewire-pulse)"
+  log "private $server_name"
+  start_server
+  ndrivers=$(wc -w <<<"$CMP_DRIVERS")
+  SPAN=$(((FX_COUNT * FX_INTERVAL_MS / 1000 + 25) * (ndrivers + 1) + 10))
   "$B/bench_onsets" nullout.monitor "$SPAN" >"$WORK/onsets.txt" 2>"$WORK/onsets.err" &
   REC_PID=$!
   PIDS+=("$REC_PID")
   sleep 3  # an idle null sink works in large blocks at first
 
-  d=$WORK/cmp-ours
-  mkdir -p "$d"
-  log "comparison: this program (SDL pulseaudio driver, $CMP_BUFFER frames)"
-  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER="$CMP_BUFFER" $APP_ENV
-  sleep 1
-  pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
-  sleep 2
-  stop_app
+  ours=()
+  for drv in $CMP_DRIVERS; do
+    d=$WORK/cmp-ours-$drv
+    mkdir -p "$d"
+    log "comparison: this program (SDL $drv driver, $CMP_BUFFER frames)"
+    start_app "cmpours$drv" "$WORK/fxclick" SDL_AUDIODRIVER="$drv" VUVEDID_AUDIO_BUFFER="$CMP_BUFFER" $APP_ENV
+    sleep 1
+    pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
+    sleep 2
+    stop_app
+    ours+=("$drv:$d")
+  done
 
   d2=$WORK/cmp-script
   mkdir -p "$d2"
@@ -277,25 +324,31 @@ if want compare; then
   kill -- -"$SCRIPT_PID" 2>/dev/null || true
   kill "$REC_PID" 2>/dev/null || true
   wait "$REC_PID" 2>/dev/null || true
-  cp "$WORK/onsets.txt" "$d/onsets.txt"
   cp "$WORK/onsets.txt" "$d2/onsets.txt"
-  section "## 2. Side by side: publish -> sound on one PulseAudio null sink (ms)"
+  section "## 2. Side by side: publish -> sound on one $server_name null sink (ms)"
   {
-    echo "Both programs' output recorded from the same null sink's monitor in one run (libpulse,"
+    echo "Every program's output recorded from the same null sink's monitor in one run (libpulse,"
     echo "each read placed on CLOCK_MONOTONIC by the server's latency report); $FX_COUNT triggers each,"
-    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: SDL's pulseaudio driver, $CMP_BUFFER frames."
+    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: $CMP_BUFFER frames, SDL driver as named."
     echo
     echo "| program | triggers heard | missed | p50 | p90 | p99 | max |"
     echo "|---|---|---|---|---|---|---|"
-    "$B/bench_stats" onsets "vuvedid" "$d" 2>"$WORK/p50a"
+    for o in "${ours[@]}"; do
+      drv=${o%%:*} d=${o#*:}
+      cp "$WORK/onsets.txt" "$d/onsets.txt"
+      "$B/bench_stats" onsets "vuvedid, SDL $drv" "$d" 2>"$WORK/p50-$drv"
+    done
     "$B/bench_stats" onsets "mosquitto_sub \\| while read; do mpg123 -q FILE & done" "$d2" 2>"$WORK/p50b"
   } >>"$TABLES"
-  a=$(awk '{print $2}' "$WORK/p50a")
   b=$(awk '{print $2}' "$WORK/p50b")
-  ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { if (a > 0) printf "%.1f", b / a; else print "n/a" }')
   echo >>"$TABLES"
-  echo "Ratio of the p50s (script / vuvedid), same run: **${ratio}×**." >>"$TABLES"
-  stop_pulse
+  for o in "${ours[@]}"; do
+    drv=${o%%:*}
+    a=$(awk '{print $2}' "$WORK/p50-$drv")
+    ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { if (a > 0) printf "%.1f", b / a; else print "n/a" }')
+    echo "Ratio of the p50s (script / vuvedid with SDL $drv), same run: **${ratio}×**." >>"$TABLES"
+  done
+  stop_server
 fi
 
 # ---- 3. Music start ----------------------------------------------------------------------
