@@ -31,8 +31,10 @@
 #include "audio/AudioLibrary.h"
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
+#include "audio/SdlAudioLibrary.h"
 #include "commands/CommandInterpreter.h"
 #include "commands/ProgramLauncher.h"
+#include "commands/SpeechDispatcher.h"
 #include "commands/SpeechOutput.h"
 #include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
@@ -94,14 +96,19 @@ Timer* timer(QObject* parent, const char* name, int interval) {
 
 }  // namespace
 
-TForm_player::TForm_player(const Services& s, QWidget* parent) : QWidget(parent), services(s) {
+TForm_player::TForm_player(const Services& s, QWidget* parent)
+    : QWidget(parent),
+      services(s),
+      problems([this](BoxIcon icon, const QString& caption, const QString& text) {
+        services.boxes->show(icon, caption, text);
+      }) {
   Form_player = this;
   setObjectName(QStringLiteral("Form_player"));
   setWindowTitle(QStringLiteral("Vuvedid_m"));
   createControls();
   layoutControls();
 
-  settings = std::make_unique<SettingsFile>(*this);
+  settingsFile = std::make_unique<SettingsFile>(services.exeDir);
   logs = std::make_unique<Logs>(*this);
   background = std::make_unique<BackgroundPlayer>(*this, *services.audio);
   effects = std::make_unique<EffectChannels>(*this, *services.audio);
@@ -115,6 +122,8 @@ TForm_player::TForm_player(const Services& s, QWidget* parent) : QWidget(parent)
   mqtt = std::make_unique<MqttClient>(*this);
 
   connectEvents();
+  showSettings();
+  bindSettings();
 }
 
 TForm_player::~TForm_player() {
@@ -346,6 +355,55 @@ void TForm_player::connectEvents() {
           });
 }
 
+void TForm_player::showSettings() {
+  const Settings& s = settings;
+  eIP->setText(s.ip);
+  eLogin->setText(s.login);
+  ePassword->setText(s.password);
+  eTopic->setText(s.topic);
+  eTopicSend->setText(s.eTopicSend);
+  eport->setText(s.port);
+  e_con_act->setText(s.e_con_act);
+  eUID->setText(s.UID);
+  folder_m->setText(s.folder_m);
+  folder_s->setText(s.folder_s);
+  vol_default->setText(s.vol_default_text);
+  cxchb_LogEnable->setChecked(s.log);
+  Protokol->setChecked(s.protokol);
+  chbx_act->setChecked(s.chbx_act);
+  chbx_povtor->setChecked(s.povtor);
+  chbx_reconnect->setChecked(s.reconnect);
+  chbx_shufle->setChecked(s.shufle);
+}
+
+void TForm_player::bindSettings() {
+  auto text = [this](QLineEdit* edit, QString Settings::*field) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this, field](const QString& t) { settings.*field = t; });
+  };
+  auto tick = [this](QCheckBox* box, bool Settings::*field) {
+    connect(box, &QCheckBox::toggled, this, [this, field](bool on) { settings.*field = on; });
+  };
+  text(eIP, &Settings::ip);
+  text(eLogin, &Settings::login);
+  text(ePassword, &Settings::password);
+  text(eTopic, &Settings::topic);
+  text(eTopicSend, &Settings::eTopicSend);
+  text(eport->textEdit(), &Settings::port);
+  text(e_con_act, &Settings::e_con_act);
+  text(eUID, &Settings::UID);
+  text(folder_m->lineEdit(), &Settings::folder_m);
+  text(folder_s->lineEdit(), &Settings::folder_s);
+  connect(vol_default->textEdit(), &QLineEdit::textChanged, this,
+          [this](const QString& t) { settings.setVolDefault(t); });
+  tick(cxchb_LogEnable, &Settings::log);
+  tick(Protokol, &Settings::protokol);
+  tick(chbx_act, &Settings::chbx_act);
+  tick(chbx_povtor, &Settings::povtor);
+  tick(chbx_reconnect, &Settings::reconnect);
+  tick(chbx_shufle, &Settings::shufle);
+}
+
 void TForm_player::guarded(const std::function<void()>& handler) noexcept {
   runGuarded(*services.boxes, handler);
 }
@@ -375,14 +433,39 @@ void TForm_player::FormCreate() {
 
 void TForm_player::my_init() {
   mqtt->user_disconnect = 0;
-  settings->exe_dir = services.exeDir;
   setWindowTitle(QString::fromLatin1(kVersionCaption));
   l_vers->setText(windowTitle());
-  if (!QFile::exists(settings->exe_dir + QStringLiteral("MQTT.ini"))) return;
-  settings->load();
+  if (!settingsFile->exists()) return;
+  settingsFile->load(settings);
+  showSettings();
+  PageControl1->setCurrentWidget(TabSheet1);
+  applyLoadedSettings();
   if (!services.arguments.isEmpty() && services.arguments.first() == QLatin1String("start")) {
     Timer_start1->setEnabled(true);
     setWindowState(windowState() | Qt::WindowMinimized);
+  }
+}
+
+// What the load hands to the layers built before it: the launch allow-list, and the
+// sound output, its buffer and the ducking, taken by the Init that follows the load.
+void TForm_player::applyLoadedSettings() {
+  launcher->allow = settings.launchAllow;
+  if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(services.audio)) {
+    sdl->setDeviceName(settings.audioDevice);
+    sdl->setBufferFrames(settings.audioBuffer);
+    sdl->setDucking(settings.duck);
+    if (auto* speechOut = dynamic_cast<SpeechDispatcher*>(services.speech)) {
+      if (settings.ducking())
+        speechOut->onSounding([sdl](bool on) { sdl->setSpeechSounding(on); });
+      else
+        speechOut->onSounding(nullptr);
+    }
+    // Its notices (a missing output, a lost one opened again) go to the system log and
+    // the journal, when a service.
+    sdl->setNotice([this](const QString& line) {
+      AddSysLog(line);
+      std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    });
   }
 }
 
@@ -448,7 +531,10 @@ void TForm_player::SpeedButton4Click() { effects->SpeedButton4Click(); }
 void TForm_player::SpeedButton7Click() { effects->SpeedButton7Click(); }
 void TForm_player::SpeedButton2Click() { effects->SpeedButton2Click(); }
 void TForm_player::btn_shufleClick() { background->btn_shufleClick(); }
-void TForm_player::btn_save_mqttClick() { settings->btn_save_mqttClick(); }
+void TForm_player::btn_save_mqttClick() {
+  settingsFile->save(settings);
+  services.boxes->show(BoxIcon::None, QString::fromLatin1(kAppTitle), QStringLiteral("Записано"));
+}
 void TForm_player::btn_speakClick() { speech->btn_speakClick(); }
 void TForm_player::btnConnectClick() { mqtt->btnConnectClick(); }
 void TForm_player::btnDisconnectClick() { mqtt->btnDisconnectClick(); }

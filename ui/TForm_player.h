@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 
+#include "app/Problems.h"
 #include "app/Services.h"
+#include "app/Settings.h"
 #include "ui/Widgets.h"
 
 class QCheckBox;
@@ -85,8 +87,14 @@ class TForm_player : public QWidget {
   // exception becomes the default error report.
   void guarded(const std::function<void()>& handler) noexcept;
 
+  // The settings the logic reads: the settings tab shows them, and every edit there
+  // changes them at once. Loaded (and saved) by settingsFile.
+  Settings settings;
+  // Where the logic reports a problem: a box on the window's message boxes.
+  ProblemReporter problems;
+
   // ---- Logic objects (owned) -----------------------------------------------------------
-  std::unique_ptr<SettingsFile> settings;
+  std::unique_ptr<SettingsFile> settingsFile;
   std::unique_ptr<Logs> logs;
   std::unique_ptr<BackgroundPlayer> background;
   std::unique_ptr<EffectChannels> effects;
@@ -225,6 +233,10 @@ class TForm_player : public QWidget {
   void createControls();
   void layoutControls();  // ui/FormLayout.cpp: geometry, fonts, pictures
   void connectEvents();
+  // The settings tab shows settings; each edit of one of its controls updates settings.
+  void showSettings();
+  void bindSettings();
+  void applyLoadedSettings();
 
   bool closed_ = false;
   // Whether hiding to the tray suspended the application's quit on last window closed
