@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -64,8 +65,11 @@ QString asRead(const QString& value) {
   for (QChar& c : v)
     if (c == u'\r' || c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
       c = u' ';
-  // The stored bytes are UTF-8: a lone surrogate is stored (and read) as U+FFFD.
-  v = QString::fromUtf8(v.toUtf8());
+  // The stored bytes are UTF-8: a lone surrogate is stored (and read) as U+FFFD; a U+FEFF
+  // that begins the value is kept.
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                  QStringConverter::Flag::ConvertInitialBom);
+  v = utf8.decode(v.toUtf8());
   v = vuvedid::trimBlanksAndControls(v);
   if (v.size() > IniFile::kReadLimit) {
     qsizetype cut = IniFile::kReadLimit;
