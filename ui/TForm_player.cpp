@@ -18,6 +18,8 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
@@ -109,7 +111,8 @@ TForm_player::TForm_player(const Services& s, QWidget* parent)
   layoutControls();
 
   settingsFile = std::make_unique<SettingsFile>(services.exeDir);
-  logs = std::make_unique<Logs>(*this);
+  logs = std::make_unique<Logs>(settings, *services.clock);
+  logs->setView(this);
   background = std::make_unique<BackgroundPlayer>(*this, *services.audio);
   effects = std::make_unique<EffectChannels>(*this, *services.audio);
   speech = std::make_unique<SpeechOutput>(*this, *services.speech);
@@ -405,7 +408,9 @@ void TForm_player::bindSettings() {
 }
 
 void TForm_player::guarded(const std::function<void()>& handler) noexcept {
-  runGuarded(*services.boxes, handler);
+  runGuarded([this](BoxIcon icon, const QString& caption,
+                    const QString& text) { services.boxes->show(icon, caption, text); },
+             handler);
 }
 
 // ---- Start-up and shutdown ----------------------------------------------------------
@@ -540,8 +545,8 @@ void TForm_player::btnConnectClick() { mqtt->btnConnectClick(); }
 void TForm_player::btnDisconnectClick() { mqtt->btnDisconnectClick(); }
 void TForm_player::btn_SUBClick() { mqtt->btn_SUBClick(); }
 void TForm_player::btnPublishClick() { mqtt->btnPublishClick(); }
-void TForm_player::BitBtn2Click() { logs->BitBtn2Click(); }
-void TForm_player::BitBtn1Click() { logs->BitBtn1Click(); }
+void TForm_player::BitBtn2Click() { logs->BitBtn2Click(*services.saveDialog, SaveDialog1); }
+void TForm_player::BitBtn1Click() { logs->BitBtn1Click(*services.saveDialog, SaveDialog1); }
 void TForm_player::timer3Timer() { background->timer3Timer(); }
 void TForm_player::Timer_playfoneTimer() {
   const std::int64_t t0 = trace::on() ? trace::nowNs() : 0;
@@ -567,6 +572,19 @@ void TForm_player::Timer_start2Timer() {
 }
 
 void TForm_player::AddSysLog(const QString& text) { logs->AddSysLog(text); }
+
+void TForm_player::appendLines(LogBox box, const QString& text) {
+  (box == LogBox::Protocol ? M_protokol : memo2)->appendPlainText(text);
+}
+
+QStringList TForm_player::shownLines(LogBox box) const {
+  const QTextDocument* doc = (box == LogBox::Protocol ? M_protokol : memo2)->document();
+  QStringList lines;
+  if (doc->isEmpty()) return lines;
+  lines.reserve(doc->blockCount());
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines << b.text();
+  return lines;
+}
 void TForm_player::CommandsRun(const QString& myCMD) { interpreter->CommandsRun(myCMD); }
 
 }  // namespace vuvedid
