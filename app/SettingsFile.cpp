@@ -8,7 +8,7 @@
 #include "app/AppInfo.h"
 #include "app/IniFile.h"
 #include "audio/SdlAudioLibrary.h"
-#include "commands/ProgramLauncher.h"
+#include "commands/Room.h"
 #include "commands/SpeechDispatcher.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TForm_player.h"
@@ -113,7 +113,7 @@ void SettingsFile::load() {
       launchAllow = patterns;
     }
   }
-  f.launcher->allow = launchAllow;
+  f.room->launcher.allow = launchAllow;
   // [audio] device: the output by the name SDL reports, taken by the Init that follows
   // this load; its notices (a missing output, a lost one opened again) go to the system log.
   if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(f.services.audio)) {
