@@ -4,6 +4,7 @@
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include "app/Errors.h"
 
@@ -26,8 +27,13 @@ void trimBytes(const QByteArray& s, int& begin, int& end) noexcept {
   while (end > begin && (isBlankByte(s[end - 1]) || s[end - 1] == '\x7F')) --end;
 }
 
+// A U+FEFF that begins a value or a name is text like any other (fromUtf8 would drop it as
+// a byte order mark, so a saved value would not read back as saved); only the file's own
+// leading mark is skipped, by parseLine.
 QString decode(const QByteArray& s, int begin, int end) {
-  return QString::fromUtf8(s.constData() + begin, end - begin);
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                  QStringConverter::Flag::ConvertInitialBom);
+  return utf8.decode(QByteArrayView(s.constData() + begin, end - begin));
 }
 
 bool sameName(const QString& a, const QString& b) noexcept {

@@ -1,17 +1,8 @@
 #include "app/SettingsFile.h"
 
-#include <QCheckBox>
 #include <QFileInfo>
-#include <QTabWidget>
-#include <cstdio>
 
-#include "app/AppInfo.h"
 #include "app/IniFile.h"
-#include "audio/SdlAudioLibrary.h"
-#include "commands/Room.h"
-#include "commands/SpeechDispatcher.h"
-#include "ui/MessageBoxes.h"
-#include "ui/TForm_player.h"
 
 namespace vuvedid {
 
@@ -23,73 +14,68 @@ const QString kFolder = QStringLiteral("folder");
 const QString kVolume = QStringLiteral("volume");
 const QString kProtokol = QStringLiteral("protokol");
 const QString kPlayer = QStringLiteral("player");
+const QString kAudio = QStringLiteral("audio");
 const char* const kTlsKeys[4] = {"tls", "cafile", "certfile", "keyfile"};
 
-// Rule T: a non-empty stored value replaces the designed text; empty or absent keeps it.
-template <class Control>
-void ruleT(Control* control, const QString& value) {
-  if (!value.isEmpty()) control->setText(value);
-}
-
-// Rule B: only "1" ticks; anything else, an absent key included, unticks.
-void ruleB(QCheckBox* box, const QString& value) { box->setChecked(value == QLatin1String("1")); }
-
-QString flag(const QCheckBox* box) {
-  return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-}  // namespace
-
-SettingsFile::SettingsFile(TForm_player& form) : form_(form) {}
-
-QString SettingsFile::iniPath() const { return exe_dir + kFileName; }
-
-QString SettingsFile::readValue(const IniFile& ini, const QString& mykey, const QString& ww,
-                                const QString& ss) {
+QString readValue(const IniFile& ini, const QString& mykey, const QString& ww, const QString& ss) {
   const std::optional<QString> v = ini.value(mykey, ww);
   if (!v) return ss;
   return trimBlanksAndControls(*v);
 }
 
+// Rule T: a non-empty stored value replaces the designed text; empty or absent keeps it.
+void ruleT(QString& field, const QString& value) {
+  if (!value.isEmpty()) field = value;
+}
+
+// Rule B: only "1" ticks; anything else, an absent key included, unticks.
+bool ruleB(const QString& value) { return value == QLatin1String("1"); }
+
+QString flag(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
+
+}  // namespace
+
+QString SettingsFile::iniPath() const { return exe_dir + kFileName; }
+
+bool SettingsFile::exists() const { return QFileInfo::exists(iniPath()); }
+
 QString SettingsFile::readstrini(const QString& fname, const QString& mykey, const QString& ww,
                                  const QString& ss) const {
   // The test is on the settings file itself, whatever fname names.
-  if (!QFileInfo::exists(iniPath())) return {};
+  if (!exists()) return {};
   return readValue(IniFile::readFile(fname), mykey, ww, ss);
 }
 
 void SettingsFile::writestrini(const QString& fname, const QString& mykey, const QString& ss,
                                const QString& ww) {
-  IniFile::writeValue(form_.services.exeDir + fname, mykey, ww, ss);
+  IniFile::writeValue(exe_dir + fname, mykey, ww, ss);
 }
 
-void SettingsFile::load() {
-  TForm_player& f = form_;
-  const bool present = QFileInfo::exists(iniPath());
+void SettingsFile::load(Settings& s) {
+  const bool present = exists();
   const IniFile ini = present ? IniFile::readFile(iniPath()) : IniFile();
   auto read = [&](const QString& section, const char* key, const QString& def = QString()) {
     return present ? readValue(ini, section, QString::fromLatin1(key), def) : QString();
   };
   const QString zero = QStringLiteral("0");
 
-  ruleT(f.eIP, read(kMqtt, "ip"));
-  ruleT(f.eLogin, read(kMqtt, "login"));
-  ruleT(f.ePassword, read(kMqtt, "password"));
-  ruleT(f.eTopic, read(kMqtt, "topic"));
-  ruleT(f.eport, read(kMqtt, "port"));
-  ruleT(f.eUID, read(kMqtt, "UID"));
-  f.e_con_act->setText(read(kMqtt, "e_con_act"));  // rule A: even an empty value
-  ruleT(f.folder_m, read(kFolder, "folder_m"));
-  ruleT(f.folder_s, read(kFolder, "folder_s"));
-  f.PageControl1->setCurrentWidget(f.TabSheet1);
-  ruleT(f.eTopicSend, read(kMqtt, "EtopicSend"));
-  ruleB(f.cxchb_LogEnable, read(kProtokol, "log", zero));
-  ruleB(f.Protokol, read(kProtokol, "protokol", zero));
-  ruleT(f.vol_default, read(kVolume, "vol_default"));
-  ruleB(f.chbx_act, read(kMqtt, "chbx_act", zero));
-  ruleB(f.chbx_povtor, read(kMqtt, "povtor", zero));
-  ruleB(f.chbx_reconnect, read(kMqtt, "reconnect", zero));
-  ruleB(f.chbx_shufle, read(kPlayer, "shufle", zero));
+  ruleT(s.ip, read(kMqtt, "ip"));
+  ruleT(s.login, read(kMqtt, "login"));
+  ruleT(s.password, read(kMqtt, "password"));
+  ruleT(s.topic, read(kMqtt, "topic"));
+  ruleT(s.port, read(kMqtt, "port"));
+  ruleT(s.UID, read(kMqtt, "UID"));
+  s.e_con_act = read(kMqtt, "e_con_act");  // rule A: even an empty value
+  ruleT(s.folder_m, read(kFolder, "folder_m"));
+  ruleT(s.folder_s, read(kFolder, "folder_s"));
+  ruleT(s.eTopicSend, read(kMqtt, "EtopicSend"));
+  s.log = ruleB(read(kProtokol, "log", zero));
+  s.protokol = ruleB(read(kProtokol, "protokol", zero));
+  if (const QString v = read(kVolume, "vol_default"); !v.isEmpty()) s.setVolDefault(v);
+  s.chbx_act = ruleB(read(kMqtt, "chbx_act", zero));
+  s.povtor = ruleB(read(kMqtt, "povtor", zero));
+  s.reconnect = ruleB(read(kMqtt, "reconnect", zero));
+  s.shufle = ruleB(read(kPlayer, "shufle", zero));
   for (int i = 0; i < 4; ++i) {
     tlsKeys_[i].reset();
     if (present) {
@@ -97,11 +83,11 @@ void SettingsFile::load() {
         tlsKeys_[i] = trimBlanksAndControls(*v);
     }
   }
-  tls.enabled = tlsKeys_[0].value_or(QString()) == QLatin1String("1");
-  tls.cafile = tlsKeys_[1].value_or(QString());
-  tls.certfile = tlsKeys_[2].value_or(QString());
-  tls.keyfile = tlsKeys_[3].value_or(QString());
-  launchAllow.reset();
+  s.tls.enabled = tlsKeys_[0].value_or(QString()) == QLatin1String("1");
+  s.tls.cafile = tlsKeys_[1].value_or(QString());
+  s.tls.certfile = tlsKeys_[2].value_or(QString());
+  s.tls.keyfile = tlsKeys_[3].value_or(QString());
+  s.launchAllow.reset();
   if (present) {
     if (const std::optional<QString> v =
             ini.value(QStringLiteral("launch"), QStringLiteral("allow"))) {
@@ -110,61 +96,41 @@ void SettingsFile::load() {
         const QString t = p.trimmed();
         if (!t.isEmpty()) patterns << t;
       }
-      launchAllow = patterns;
+      s.launchAllow = patterns;
     }
   }
-  f.room->launcher.allow = launchAllow;
-  // [audio] device: the output by the name SDL reports, taken by the Init that follows
-  // this load; its notices (a missing output, a lost one opened again) go to the system log.
-  if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(f.services.audio)) {
-    sdl->setDeviceName(read(QStringLiteral("audio"), "device"));
-    // [audio] buffer: device buffer in frames; absent or no whole number, the default.
-    bool ok = false;
-    const int frames = read(QStringLiteral("audio"), "buffer").trimmed().toInt(&ok);
-    sdl->setBufferFrames(ok ? frames : 0);
-    // [volume] duck: the music's level in percent while an effect or speech sounds;
-    // absent (or outside 0 .. 100) the music never gives way.
-    const int duck = read(kVolume, "duck").trimmed().toInt(&ok);
-    sdl->setDucking(ok ? duck : -1);
-    if (auto* speech = dynamic_cast<SpeechDispatcher*>(f.services.speech)) {
-      if (ok && duck >= 0 && duck <= 100)
-        speech->onSounding([sdl](bool on) { sdl->setSpeechSounding(on); });
-      else
-        speech->onSounding(nullptr);
-    }
-    sdl->setNotice([&f](const QString& line) {
-      f.AddSysLog(line);
-      std::fprintf(stderr, "%s\n", line.toUtf8().constData());  // the journal, when a service
-    });
-  }
+  s.audioDevice = read(kAudio, "device");
+  bool ok = false;
+  const int frames = read(kAudio, "buffer").trimmed().toInt(&ok);
+  s.audioBuffer = ok ? frames : 0;
+  const int duck = read(kVolume, "duck").trimmed().toInt(&ok);
+  s.duck = ok ? duck : -1;
 }
 
-void SettingsFile::btn_save_mqttClick() {
-  TForm_player& f = form_;
+void SettingsFile::save(const Settings& s) {
   auto write = [&](const QString& section, const char* key, const QString& value) {
     writestrini(kFileName, section, value, QString::fromLatin1(key));
   };
-  write(kMqtt, "ip", f.eIP->text());
-  write(kMqtt, "login", f.eLogin->text());
-  write(kMqtt, "password", f.ePassword->text());
-  write(kMqtt, "topic", f.eTopic->text());
-  write(kMqtt, "eTopicSend", f.eTopicSend->text());
-  write(kMqtt, "port", f.eport->text());
-  write(kMqtt, "e_con_act", f.e_con_act->text());
-  write(kMqtt, "UID", f.eUID->text());
-  write(kFolder, "folder_m", f.folder_m->text());
-  write(kFolder, "folder_s", f.folder_s->text());
-  write(kVolume, "vol_default", f.vol_default->text());
-  write(kProtokol, "log", flag(f.cxchb_LogEnable));
-  write(kProtokol, "protokol", flag(f.Protokol));
-  write(kMqtt, "chbx_act", flag(f.chbx_act));
-  write(kMqtt, "povtor", flag(f.chbx_povtor));
-  write(kMqtt, "reconnect", flag(f.chbx_reconnect));
-  write(kPlayer, "shufle", flag(f.chbx_shufle));
+  write(kMqtt, "ip", s.ip);
+  write(kMqtt, "login", s.login);
+  write(kMqtt, "password", s.password);
+  write(kMqtt, "topic", s.topic);
+  write(kMqtt, "eTopicSend", s.eTopicSend);
+  write(kMqtt, "port", s.port);
+  write(kMqtt, "e_con_act", s.e_con_act);
+  write(kMqtt, "UID", s.UID);
+  write(kFolder, "folder_m", s.folder_m);
+  write(kFolder, "folder_s", s.folder_s);
+  write(kVolume, "vol_default", s.vol_default_text);
+  write(kProtokol, "log", flag(s.log));
+  write(kProtokol, "protokol", flag(s.protokol));
+  write(kMqtt, "chbx_act", flag(s.chbx_act));
+  write(kMqtt, "povtor", flag(s.povtor));
+  write(kMqtt, "reconnect", flag(s.reconnect));
+  write(kPlayer, "shufle", flag(s.shufle));
   for (int i = 0; i < 4; ++i) {
     if (tlsKeys_[i]) write(kMqtt, kTlsKeys[i], *tlsKeys_[i]);
   }
-  f.services.boxes->show(BoxIcon::None, QString::fromLatin1(kAppTitle), QStringLiteral("Записано"));
 }
 
 }  // namespace vuvedid

@@ -1,29 +1,26 @@
 #pragma once
-// MQTT.ini beside the executable: loaded once at start-up straight into the controls,
-// written only by the save button, one key at a time (app/IniFile.h has the file rules).
+// MQTT.ini beside the executable: loaded once at start-up, written only by the save button,
+// one key at a time (app/IniFile.h has the file rules). Reads and writes a Settings value
+// and nothing else.
 #include <QString>
-#include <QStringList>
 #include <optional>
+
+#include "app/Settings.h"
 
 namespace vuvedid {
 
-// [MQTT] tls, cafile, certfile, keyfile: TLS to the broker, off unless tls=1.
-struct TlsSettings {
-  bool enabled = false;
-  QString cafile;    // empty: the system's CA certificates
-  QString certfile;  // client certificate and its key, both or neither
-  QString keyfile;
-};
-
 class IniFile;
-class TForm_player;
 
 class SettingsFile {
  public:
-  explicit SettingsFile(TForm_player& form);
+  // exeDir: the executable's folder with a trailing "/".
+  explicit SettingsFile(QString exeDir) : exe_dir(std::move(exeDir)) {}
 
-  // The executable's folder with a trailing "/", set by my_init before the load.
   QString exe_dir;
+
+  // exe_dir + "MQTT.ini".
+  QString iniPath() const;
+  bool exists() const;
 
   // Value of key ww in section mykey of fname, blanks and control characters at both ends
   // removed, at most 2047 characters; ss when the key is absent. Empty text (not even the
@@ -36,24 +33,17 @@ class SettingsFile {
   void writestrini(const QString& fname, const QString& mykey, const QString& ss,
                    const QString& ww);
 
-  // The settings load of my_init (also makes the player tab active at its place). The
-  // file is parsed once; every key is then read from that one picture of it.
-  void load();
-  // Writes the seventeen keys in table order (and the TLS keys the file had), then shows
-  // "Записано".
-  void btn_save_mqttClick();
-
-  TlsSettings tls;
-  // [launch] allow: the programs "cmdstr:" may start (paths or shell patterns separated by
-  // ";"); nothing when the key is absent, and then every program starts.
-  std::optional<QStringList> launchAllow;
+  // Loads the file into s, which holds the designed values (or what an earlier load left).
+  // The file is parsed once; every key is then read from that one picture of it. A
+  // non-empty stored text replaces the one in s, an empty or absent one keeps it; the
+  // heartbeat text e_con_act is taken even when empty; a flag is set only by "1". A file
+  // that does not exist loads as one without keys.
+  void load(Settings& s);
+  // Writes the seventeen keys in their order (and the TLS keys the loaded file had).
+  // Throws FileError on the first key that cannot be written; the keys before it stay.
+  void save(const Settings& s);
 
  private:
-  QString iniPath() const;
-  static QString readValue(const IniFile& ini, const QString& mykey, const QString& ww,
-                           const QString& ss);
-
-  TForm_player& form_;
   // The TLS keys as the file held them (absent keys are not written by a save).
   std::optional<QString> tlsKeys_[4];
 };

@@ -7,6 +7,7 @@
 #include "app/IntConvert.h"
 #include "app/Logs.h"
 #include "app/Problems.h"
+#include "app/Settings.h"
 #include "app/Trace.h"
 #include "audio/PlaybackFailures.h"
 #include "audio/PlayerView.h"
@@ -31,9 +32,8 @@ QString fileNamePart(const QString& path) {
 }  // namespace
 
 BackgroundPlayer::BackgroundPlayer(IAudioLibrary& audio, Logs& logs, ProblemReporter& problems,
-                                   PlayerView& view, PlayerSettingsSource settings,
-                                   EventRunner runEvent)
-    : audio_(audio), logs_(logs), problems_(problems), view_(view), settings_(std::move(settings)) {
+                                   PlayerView& view, const Settings& settings, EventRunner runEvent)
+    : audio_(audio), logs_(logs), problems_(problems), view_(view), settings_(settings) {
   random.randomize();
   timer3.setObjectName(QStringLiteral("timer3"));
   Timer_playfone.setObjectName(QStringLiteral("Timer_playfone"));
@@ -74,7 +74,7 @@ BackgroundPlayer::Outcome BackgroundPlayer::play(bool fromTick) {
     logs_.playbackFailure(kPlayFailedLine);
     return Outcome::PlayFailed;
   }
-  audio_.ChannelSetVolume(fone_chan, static_cast<float>(settings_().vol_default) / 100.0f);
+  audio_.ChannelSetVolume(fone_chan, static_cast<float>(settings_.vol_default) / 100.0f);
   fone_state = 1;
   failed_in_row_ = 0;
   return Outcome::Played;
@@ -154,7 +154,7 @@ void BackgroundPlayer::Timer_playfoneTimer() {
   if (fone_state == 2) fone_state = 0;
   const Outcome outcome = play(true);
   countdownStart(true);
-  const int volume = cmd_volume != 0 ? cmd_volume : settings_().vol_default;
+  const int volume = cmd_volume != 0 ? cmd_volume : settings_.vol_default;
   audio_.ChannelSetVolume(fone_chan, static_cast<float>(volume) / 100.0f);
 
   if (outcome != Outcome::Played && ++failed_in_row_ >= playlist.size()) {
@@ -167,8 +167,7 @@ void BackgroundPlayer::Timer_playfoneTimer() {
 
 void BackgroundPlayer::playmusfoldername() {
   track_no = 0;
-  const PlayerSettings settings = settings_();
-  const FolderListing listing = listMp3Folder(settings.folder_m + QLatin1Char('/') + room);
+  const FolderListing listing = listMp3Folder(settings_.folder_m + QLatin1Char('/') + room);
   view_.showListing(listing.folder, listing.names);
   const QDir dir(listing.folder);
   playlist.clear();
@@ -176,7 +175,7 @@ void BackgroundPlayer::playmusfoldername() {
   view_.showPlaylist(playlist);
   problems_.rearm(kMissingInPlaylist);
   failed_in_row_ = 0;
-  if (settings.shufle) shuffle();
+  if (settings_.shufle) shuffle();
   Timer_playfone.setEnabled(true);
 }
 

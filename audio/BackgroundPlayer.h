@@ -10,13 +10,13 @@
 #include "app/Timer.h"
 #include "audio/AudioLibrary.h"
 #include "audio/DelphiRandom.h"
-#include "audio/PlayerSettings.h"
 
 namespace vuvedid {
 
 class Logs;
 class PlayerView;
 class ProblemReporter;
+struct Settings;
 
 // Runs one event handler the way the program runs every event (exceptions reported, the
 // program carrying on); the default runs it bare.
@@ -25,7 +25,7 @@ using EventRunner = std::function<void(const std::function<void()>&)>;
 class BackgroundPlayer {
  public:
   BackgroundPlayer(IAudioLibrary& audio, Logs& logs, ProblemReporter& problems, PlayerView& view,
-                   PlayerSettingsSource settings, EventRunner runEvent = {});
+                   const Settings& settings, EventRunner runEvent = {});
 
   HSTREAM fone_chan = 0;
   std::uint8_t fone_state = 0;  // 0 stopped, 1 playing, 2 paused
@@ -87,7 +87,7 @@ class BackgroundPlayer {
   Logs& logs_;
   ProblemReporter& problems_;
   PlayerView& view_;
-  PlayerSettingsSource settings_;
+  const Settings& settings_;
   // Entries in a row the tick could not start; a whole round of them stops the tick
   // instead of retrying (and logging) every second for as long as nobody looks.
   int failed_in_row_ = 0;

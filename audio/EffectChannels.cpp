@@ -2,6 +2,7 @@
 
 #include "app/IntConvert.h"
 #include "app/Logs.h"
+#include "app/Settings.h"
 #include "audio/EffectsView.h"
 #include "audio/PlaybackFailures.h"
 
@@ -20,8 +21,8 @@ QString copy(const QString& text, qsizetype index, qsizetype count) {
 }  // namespace
 
 EffectChannels::EffectChannels(IAudioLibrary& audio, Logs& logs, EffectsView& view,
-                               PlayerSettingsSource settings)
-    : audio_(audio), logs_(logs), view_(view), settings_(std::move(settings)) {}
+                               const Settings& settings)
+    : audio_(audio), logs_(logs), view_(view), settings_(settings) {}
 
 EffectChannels::Slot EffectChannels::slot(int n) noexcept {
   switch (n) {
@@ -44,10 +45,9 @@ FxArguments sliceFx(const QString& fx) {
 
 void EffectChannels::playfx(const QString& fx) {
   const auto [volumeText, fileName] = sliceFx(fx);
-  const PlayerSettings settings = settings_();
-  const QString fullPath = settings.folder_s + QLatin1Char('/') + fileName;
+  const QString fullPath = settings_.folder_s + QLatin1Char('/') + fileName;
 
-  if (settings.povtor) {
+  if (settings_.povtor) {
     for (int n = 1; n <= 4; ++n) {
       const HSTREAM h = slot(n).chan;
       if (h != 0 && audio_.ChannelGetFileName(h) == fullPath) audio_.ChannelStop(h);

@@ -5,12 +5,12 @@
 #include <optional>
 
 #include "audio/AudioLibrary.h"
-#include "audio/PlayerSettings.h"
 
 namespace vuvedid {
 
 class EffectsView;
 class Logs;
+struct Settings;
 
 // The two parts of an "fx:" argument "volume!file". The volume is what lies between the
 // first ":" (or the start) and the first "!"; a ":" before the "!" leaves the "!" in the
@@ -24,8 +24,7 @@ FxArguments sliceFx(const QString& fx);
 
 class EffectChannels {
  public:
-  EffectChannels(IAudioLibrary& audio, Logs& logs, EffectsView& view,
-                 PlayerSettingsSource settings);
+  EffectChannels(IAudioLibrary& audio, Logs& logs, EffectsView& view, const Settings& settings);
 
   HSTREAM fx_chan1 = 0, fx_chan2 = 0, fx_chan3 = 0, fx_chan4 = 0;
   // Set at a slot's first successful start; nothing clears them.
@@ -65,7 +64,7 @@ class EffectChannels {
   IAudioLibrary& audio_;
   Logs& logs_;
   EffectsView& view_;
-  PlayerSettingsSource settings_;
+  const Settings& settings_;
 };
 
 }  // namespace vuvedid

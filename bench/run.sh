@@ -7,6 +7,10 @@
 #   FX_COUNT=200 FX_INTERVAL_MS=300 FX_REPEATS=2   effect triggers per run, runs per buffer size
 #   FX_BUFFERS="256 512 1024"                     device buffer sizes of the effect latency runs
 #   CMP_BUFFER=256                                   our device buffer in the side-by-side run
+#   CMP_SERVER=pulse CMP_DRIVERS=pulseaudio          the side-by-side run's sound server (pulse:
+#                                                    PulseAudio, pipewire: PipeWire with its pulse
+#                                                    server) and the SDL drivers tried on it
+#                                                    (pulseaudio, pipewire)
 #   MUSIC_RUNS=50                                    play:room starts
 #   BURST_COUNT=10000 BURST_REPEATS=3                commands per burst, bursts per QoS
 #   IDLE_SECONDS=300 PLAY_SECONDS=120                the cost measurements
@@ -17,7 +21,8 @@
 #   CREATE_TRIES=3                                   cold-cache stream creations per file size
 #   APP_ENV="PULSE_LATENCY_MSEC=30"                  extra environment for this program in the
 #                                                    side-by-side and dropout parts
-#   PARTS="fx compare music burst cost logs underrun create"  which benchmarks to run
+#   ROOMS=50 ROOM_FX=20                              rooms on one broker, effects each must hear
+#   PARTS="fx compare music burst cost logs underrun create rooms"  which benchmarks to run
 #   RESULTS=bench/RESULTS.md                         where the report goes
 set -euo pipefail
 
@@ -27,6 +32,9 @@ FX_COUNT=${FX_COUNT:-200}
 FX_INTERVAL_MS=${FX_INTERVAL_MS:-300}
 FX_REPEATS=${FX_REPEATS:-2}
 CMP_BUFFER=${CMP_BUFFER:-256}
+APP_ENV=${APP_ENV:-}
+CMP_SERVER=${CMP_SERVER:-pulse}
+CMP_DRIVERS=${CMP_DRIVERS:-pulseaudio}
 MUSIC_RUNS=${MUSIC_RUNS:-50}
 BURST_COUNT=${BURST_COUNT:-10000}
 BURST_REPEATS=${BURST_REPEATS:-3}
@@ -36,10 +44,12 @@ LOG_DAYS=${LOG_DAYS:-30}
 UNDERRUN_SECONDS=${UNDERRUN_SECONDS:-600}
 UNDERRUN_BUFFERS=${UNDERRUN_BUFFERS:-"256 512 1024 2048"}
 CREATE_TRIES=${CREATE_TRIES:-3}
-PARTS=${PARTS:-"fx compare music burst cost logs underrun create"}
+ROOMS=${ROOMS:-50}
+ROOM_FX=${ROOM_FX:-20}
+PARTS=${PARTS:-"fx compare music burst cost logs underrun create rooms"}
 RESULTS=${RESULTS:-$ROOT/bench/RESULTS.md}
 COMMAND_LINE="$0 $*"
-ENV_LINE="FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS UNDERRUN_SECONDS=$UNDERRUN_SECONDS UNDERRUN_BUFFERS=\"$UNDERRUN_BUFFERS\" CREATE_TRIES=$CREATE_TRIES PARTS=\"$PARTS\""
+ENV_LINE="CMP_SERVER=$CMP_SERVER CMP_DRIVERS=\"$CMP_DRIVERS\" CMP_BUFFER=$CMP_BUFFER FX_COUNT=$FX_COUNT FX_INTERVAL_MS=$FX_INTERVAL_MS FX_REPEATS=$FX_REPEATS MUSIC_RUNS=$MUSIC_RUNS BURST_COUNT=$BURST_COUNT BURST_REPEATS=$BURST_REPEATS IDLE_SECONDS=$IDLE_SECONDS PLAY_SECONDS=$PLAY_SECONDS LOG_DAYS=$LOG_DAYS UNDERRUN_SECONDS=$UNDERRUN_SECONDS UNDERRUN_BUFFERS=\"$UNDERRUN_BUFFERS\" CREATE_TRIES=$CREATE_TRIES ROOMS=$ROOMS ROOM_FX=$ROOM_FX PARTS=\"$PARTS\""
 
 log() { echo "[bench $(date +%H:%M:%S)] $*" >&2; }
 want() { [[ " $PARTS " == *" $1 "* ]]; }
@@ -73,6 +83,7 @@ PIDS=()
 cleanup() {
   for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   if [[ -n "${PULSE_PID:-}" ]]; then kill "$PULSE_PID" 2>/dev/null || true; fi
+  if [[ -n "${PW_PID:-}" ]]; then kill -- -"$PW_PID" 2>/dev/null || true; fi
   if [[ -n "${LOAD_PID:-}" ]]; then kill -- -"$LOAD_PID" 2>/dev/null || true; fi
   wait 2>/dev/null || true
 }
@@ -128,6 +139,9 @@ log "mosquitto on 127.0.0.1:$PORT"
 # MQTT.ini beside it, started unattended ("start"); waits until it has subscribed.
 APP_PID=
 APP_LOGS=1  # both logs of the debug tab on (the heavier case); the burst also runs with them off
+# How the program is started: the unattended start of the window (offscreen), or the
+# windowless daemon for the parts that compare the two.
+APP_ARGS=start
 start_app() {
   local name=$1 fxdir=$2
   shift 2
@@ -153,7 +167,7 @@ EOF
   local subs
   subs=$(grep -Ec " $name [0-2] room/cmd" "$BROKER_LOG" 2>/dev/null || true)
   (cd "$dir" && exec env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$dir" \
-    SPEECHD_ADDRESS=unix_socket:"$dir/no-speech" "$@" ./vuvedid start >"$dir/out.txt" 2>&1) &
+    SPEECHD_ADDRESS=unix_socket:"$dir/no-speech" "$@" ./vuvedid $APP_ARGS >"$dir/out.txt" 2>&1) &
   APP_PID=$!
   for _ in $(seq 1 100); do
     sleep 0.1
@@ -238,24 +252,63 @@ stop_pulse() {
   unset PULSE_SERVER
 }
 
-# ---- 2. Side by side on one PulseAudio null sink ----------------------------------------------
+# start_pipewire / stop_pipewire: a private PipeWire (its own session bus, wireplumber and
+# pipewire-pulse) with the same null sink "nullout"; clients reach it through both its
+# native socket and its pulse one. Its processes share one process group.
+PW_PID=
+start_pipewire() {
+  export XDG_RUNTIME_DIR=$WORK/pw
+  mkdir -p "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+  export PIPEWIRE_RUNTIME_DIR=$XDG_RUNTIME_DIR
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+  setsid bash -c 'dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" &
+    pipewire & for _ in $(seq 1 50); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.1; done
+    wireplumber & pipewire-pulse & wait' >"$WORK/pipewire.log" 2>&1 &
+  PW_PID=$!
+  for _ in $(seq 1 100); do
+    [[ -S $XDG_RUNTIME_DIR/pulse/native ]] && pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  pactl load-module module-null-sink sink_name=nullout rate=44100 channels=2 >/dev/null
+  sleep 1
+  pactl set-default-sink nullout >/dev/null 2>&1 || true
+}
+stop_pipewire() {
+  [[ -n "$PW_PID" ]] && kill -- -"$PW_PID" 2>/dev/null || true
+  wait "$PW_PID" 2>/dev/null || true
+  PW_PID=
+  unset PULSE_SERVER PIPEWIRE_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS
+}
+start_server() { if [[ $CMP_SERVER == pipewire ]]; then start_pipewire; else start_pulse; fi; }
+stop_server() { if [[ $CMP_SERVER == pipewire ]]; then stop_pipewire; else stop_pulse; fi; }
+
+# ---- 2. Side by side on one null sink ------------------------------------------------------
 if want compare; then
-  log "private PulseAudio"
-  start_pulse
-  SPAN=$(((FX_COUNT * FX_INTERVAL_MS / 1000 + 25) * 2 + 10))
+  server_name=PulseAudio
+  [[ $CMP_SERVER == pipewire ]] && server_name="PipeWire (pipewire-pulse)"
+  log "private $server_name"
+  start_server
+  ndrivers=$(wc -w <<<"$CMP_DRIVERS")
+  SPAN=$(((FX_COUNT * FX_INTERVAL_MS / 1000 + 25) * (ndrivers + 1) + 10))
   "$B/bench_onsets" nullout.monitor "$SPAN" >"$WORK/onsets.txt" 2>"$WORK/onsets.err" &
   REC_PID=$!
   PIDS+=("$REC_PID")
   sleep 3  # an idle null sink works in large blocks at first
 
-  d=$WORK/cmp-ours
-  mkdir -p "$d"
-  log "comparison: this program (SDL pulseaudio driver, $CMP_BUFFER frames)"
-  start_app cmpours "$WORK/fxclick" SDL_AUDIODRIVER=pulseaudio VUVEDID_AUDIO_BUFFER="$CMP_BUFFER" $APP_ENV
-  sleep 1
-  pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
-  sleep 2
-  stop_app
+  ours=()
+  for drv in $CMP_DRIVERS; do
+    d=$WORK/cmp-ours-$drv
+    mkdir -p "$d"
+    log "comparison: this program (SDL $drv driver, $CMP_BUFFER frames)"
+    start_app "cmpours$drv" "$WORK/fxclick" SDL_AUDIODRIVER="$drv" VUVEDID_AUDIO_BUFFER="$CMP_BUFFER" $APP_ENV
+    sleep 1
+    pub trigger "$FX_COUNT" "$FX_INTERVAL_MS" 'fx:100!beep.mp3' >"$d/pub.txt"
+    sleep 2
+    stop_app
+    ours+=("$drv:$d")
+  done
 
   d2=$WORK/cmp-script
   mkdir -p "$d2"
@@ -271,25 +324,31 @@ if want compare; then
   kill -- -"$SCRIPT_PID" 2>/dev/null || true
   kill "$REC_PID" 2>/dev/null || true
   wait "$REC_PID" 2>/dev/null || true
-  cp "$WORK/onsets.txt" "$d/onsets.txt"
   cp "$WORK/onsets.txt" "$d2/onsets.txt"
-  section "## 2. Side by side: publish -> sound on one PulseAudio null sink (ms)"
+  section "## 2. Side by side: publish -> sound on one $server_name null sink (ms)"
   {
-    echo "Both programs' output recorded from the same null sink's monitor in one run (libpulse,"
+    echo "Every program's output recorded from the same null sink's monitor in one run (libpulse,"
     echo "each read placed on CLOCK_MONOTONIC by the server's latency report); $FX_COUNT triggers each,"
-    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: SDL's pulseaudio driver, $CMP_BUFFER frames."
+    echo "one every $FX_INTERVAL_MS ms, a 1 s file whose first 150 ms sound. Ours: $CMP_BUFFER frames, SDL driver as named."
     echo
     echo "| program | triggers heard | missed | p50 | p90 | p99 | max |"
     echo "|---|---|---|---|---|---|---|"
-    "$B/bench_stats" onsets "vuvedid" "$d" 2>"$WORK/p50a"
+    for o in "${ours[@]}"; do
+      drv=${o%%:*} d=${o#*:}
+      cp "$WORK/onsets.txt" "$d/onsets.txt"
+      "$B/bench_stats" onsets "vuvedid, SDL $drv" "$d" 2>"$WORK/p50-$drv"
+    done
     "$B/bench_stats" onsets "mosquitto_sub \\| while read; do mpg123 -q FILE & done" "$d2" 2>"$WORK/p50b"
   } >>"$TABLES"
-  a=$(awk '{print $2}' "$WORK/p50a")
   b=$(awk '{print $2}' "$WORK/p50b")
-  ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { if (a > 0) printf "%.1f", b / a; else print "n/a" }')
   echo >>"$TABLES"
-  echo "Ratio of the p50s (script / vuvedid), same run: **${ratio}×**." >>"$TABLES"
-  stop_pulse
+  for o in "${ours[@]}"; do
+    drv=${o%%:*}
+    a=$(awk '{print $2}' "$WORK/p50-$drv")
+    ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { if (a > 0) printf "%.1f", b / a; else print "n/a" }')
+    echo "Ratio of the p50s (script / vuvedid with SDL $drv), same run: **${ratio}×**." >>"$TABLES"
+  done
+  stop_server
 fi
 
 # ---- 3. Music start ----------------------------------------------------------------------
@@ -480,6 +539,59 @@ if want create; then
     echo "| file | eviction | create ms | length ms | seconds |"
     echo "|---|---|---|---|---|"
     awk -F'\t' 'NR > 1 { n = split($1, p, "/"); printf "| %s (%.0f MB) | %s | %s | %s | %s |\n", p[n], ($1 ~ /c100/ ? 100 : 10), $2, $3, $4, $5 }' "$WORK/create.txt"
+  } >>"$TABLES"
+fi
+
+# ---- 9. Many rooms on one machine -----------------------------------------------------------
+# ROOMS programs on one broker and one topic, each in its own folder; every effect published
+# must start in every room. The windowless daemon where the binary has one, so the figure is
+# what a machine serving many rooms (or a small board serving one) pays.
+if want rooms; then
+  mode=window
+  if "$BUILD/vuvedid" --help | grep -q -- '--headless'; then APP_ARGS=--headless mode=headless; fi
+  log "rooms: $ROOMS rooms ($mode), $ROOM_FX effects"
+  room_pids=()
+  started=0
+  for r in $(seq 1 "$ROOMS"); do
+    if start_app "room$r" "$WORK/fx" SDL_AUDIODRIVER=dummy VUVEDID_AUDIO_TRACE=1 \
+      VUVEDID_TRACE_FILE="$WORK/app-room$r/trace.txt"; then
+      started=$((started + 1))
+    fi
+    room_pids+=("$APP_PID")
+    PIDS+=("$APP_PID")
+  done
+  sleep 10
+  rss_all=()
+  for p in "${room_pids[@]}"; do rss_all+=("$(rss_mb "$p" 2>/dev/null || echo 0)"); done
+  load_before=$(cut -d' ' -f1 /proc/loadavg)
+  # Half a second apart: with a 1 s sound at most two of a room's four slots are busy, so
+  # every trigger has a free slot.
+  pub trigger "$ROOM_FX" 500 'fx:100!beep.mp3' >"$WORK/rooms-pub.txt"
+  sleep 3
+  heard_min=$ROOM_FX heard_max=0 deaf=0 total=0
+  for r in $(seq 1 "$ROOMS"); do
+    n=$(grep -c '^sound ' "$WORK/app-room$r/trace.txt" 2>/dev/null || true)
+    n=${n:-0}
+    total=$((total + n))
+    ((n < heard_min)) && heard_min=$n
+    ((n > heard_max)) && heard_max=$n
+    ((n < ROOM_FX)) && deaf=$((deaf + 1))
+  done
+  load_after=$(cut -d' ' -f1 /proc/loadavg)
+  for p in "${room_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${room_pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  APP_ARGS=start
+  read -r rss_med rss_max < <(printf '%s\n' "${rss_all[@]}" | sort -n |
+    awk '{ v[NR] = $1 } END { printf "%.1f %.1f\n", v[int((NR + 1) / 2)], v[NR] }')
+  section "## 9. $ROOMS rooms on one machine and one broker"
+  {
+    echo "Each room its own process ($mode, SDL dummy driver, both logs on), all subscribed to one"
+    echo "topic; $ROOM_FX × \`fx:100!beep.mp3\` published 500 ms apart. A room hears an effect when its"
+    echo "mixer plays the effect's first sound. RSS per room from /proc/PID/status after 10 s idle."
+    echo
+    echo "| rooms started | effects | effects heard, per room min / max | rooms that missed one | RSS MB per room, median / max | load average before / after |"
+    echo "|---|---|---|---|---|---|"
+    echo "| $started of $ROOMS | $ROOM_FX | $heard_min / $heard_max | $deaf | $rss_med / $rss_max | $load_before / $load_after |"
   } >>"$TABLES"
 fi
 

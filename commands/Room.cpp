@@ -8,7 +8,7 @@
 namespace vuvedid {
 
 Room::Room(IAudioLibrary& audio, ISpeech& speechService, IProcessStarter& starter, Logs& logs,
-           ProblemReporter& problems, RoomViews views, PlayerSettingsSource settings,
+           ProblemReporter& problems, RoomViews views, const Settings& settings,
            EventRunner runEvent)
     : background(audio, logs, problems, views.player, settings, std::move(runEvent)),
       effects(audio, logs, views.effects, settings),

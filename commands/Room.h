@@ -26,7 +26,7 @@ struct RoomViews {
 class Room {
  public:
   Room(IAudioLibrary& audio, ISpeech& speech, IProcessStarter& starter, Logs& logs,
-       ProblemReporter& problems, RoomViews views, PlayerSettingsSource settings,
+       ProblemReporter& problems, RoomViews views, const Settings& settings,
        EventRunner runEvent = {});
 
   BackgroundPlayer background;

@@ -87,7 +87,7 @@ void MqttClient::act_ConnectExecute() {
 }
 
 void MqttClient::applyTls() {
-  const TlsSettings& tls = form_.settings->tls;
+  const TlsSettings& tls = form_.settings.tls;
   if (!tls.enabled) return;
   auto path = [](const QString& p) { return p.toLocal8Bit(); };
   const QByteArray ca = path(tls.cafile), cert = path(tls.certfile), key = path(tls.keyfile);

@@ -17,7 +17,7 @@ TEST_PKGS=(mosquitto mosquitto-clients openssl speech-dispatcher sox libsox-fmt-
 # The benchmarks: a broker, tone files, private PulseAudio and PipeWire servers with a null
 # sink, the shell one-liner they are compared with.
 BENCH_PKGS=(mosquitto mosquitto-clients sox libsox-fmt-mp3 lame libpulse-dev
-  pulseaudio pulseaudio-utils mpg123 pipewire pipewire-pulse wireplumber)
+  pulseaudio pulseaudio-utils mpg123 pipewire pipewire-pulse wireplumber dbus)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PKGS=(clang libclang-rt-dev)
 

@@ -29,8 +29,10 @@
 #include "app/SettingsFile.h"
 #include "app/Trace.h"
 #include "audio/AudioLibrary.h"
+#include "audio/SdlAudioLibrary.h"
 #include "commands/CommandInterpreter.h"
 #include "commands/Room.h"
+#include "commands/SpeechDispatcher.h"
 #include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
 
@@ -91,36 +93,29 @@ Timer* timer(QObject* parent, const char* name, int interval) {
 
 }  // namespace
 
-TForm_player::TForm_player(const Services& s, QWidget* parent) : QWidget(parent), services(s) {
+TForm_player::TForm_player(const Services& s, QWidget* parent)
+    : QWidget(parent),
+      services(s),
+      problems([this](BoxIcon icon, const QString& caption, const QString& text) {
+        services.boxes->show(icon, caption, text);
+      }) {
   Form_player = this;
   setObjectName(QStringLiteral("Form_player"));
   setWindowTitle(QStringLiteral("Vuvedid_m"));
   createControls();
   layoutControls();
 
-  settings = std::make_unique<SettingsFile>(*this);
+  settingsFile = std::make_unique<SettingsFile>(services.exeDir);
   logs = std::make_unique<Logs>(*this);
-  problems = std::make_unique<ProblemReporter>(
-      [boxes = services.boxes](BoxIcon icon, const QString& caption, const QString& text) {
-        boxes->show(icon, caption, text);
-      });
-  room = std::make_unique<Room>(
-      *services.audio, *services.speech, *services.starter, *logs, *problems,
-      RoomViews{*this, *this, *this},
-      [this] {
-        PlayerSettings p;
-        p.folder_m = folder_m->text();
-        p.folder_s = folder_s->text();
-        p.vol_default = vol_default->value();
-        p.shufle = chbx_shufle->isChecked();
-        p.povtor = chbx_povtor->isChecked();
-        return p;
-      },
-      [this](const std::function<void()>& handler) { guarded(handler); });
+  room = std::make_unique<Room>(*services.audio, *services.speech, *services.starter, *logs,
+                                problems, RoomViews{*this, *this, *this}, settings,
+                                [this](const std::function<void()>& handler) { guarded(handler); });
   interpreter = std::make_unique<CommandInterpreter>(*room);
   mqtt = std::make_unique<MqttClient>(*this);
 
   connectEvents();
+  showSettings();
+  bindSettings();
 }
 
 TForm_player::~TForm_player() {
@@ -359,6 +354,55 @@ void TForm_player::connectEvents() {
           });
 }
 
+void TForm_player::showSettings() {
+  const Settings& s = settings;
+  eIP->setText(s.ip);
+  eLogin->setText(s.login);
+  ePassword->setText(s.password);
+  eTopic->setText(s.topic);
+  eTopicSend->setText(s.eTopicSend);
+  eport->setText(s.port);
+  e_con_act->setText(s.e_con_act);
+  eUID->setText(s.UID);
+  folder_m->setText(s.folder_m);
+  folder_s->setText(s.folder_s);
+  vol_default->setText(s.vol_default_text);
+  cxchb_LogEnable->setChecked(s.log);
+  Protokol->setChecked(s.protokol);
+  chbx_act->setChecked(s.chbx_act);
+  chbx_povtor->setChecked(s.povtor);
+  chbx_reconnect->setChecked(s.reconnect);
+  chbx_shufle->setChecked(s.shufle);
+}
+
+void TForm_player::bindSettings() {
+  auto text = [this](QLineEdit* edit, QString Settings::*field) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this, field](const QString& t) { settings.*field = t; });
+  };
+  auto tick = [this](QCheckBox* box, bool Settings::*field) {
+    connect(box, &QCheckBox::toggled, this, [this, field](bool on) { settings.*field = on; });
+  };
+  text(eIP, &Settings::ip);
+  text(eLogin, &Settings::login);
+  text(ePassword, &Settings::password);
+  text(eTopic, &Settings::topic);
+  text(eTopicSend, &Settings::eTopicSend);
+  text(eport->textEdit(), &Settings::port);
+  text(e_con_act, &Settings::e_con_act);
+  text(eUID, &Settings::UID);
+  text(folder_m->lineEdit(), &Settings::folder_m);
+  text(folder_s->lineEdit(), &Settings::folder_s);
+  connect(vol_default->textEdit(), &QLineEdit::textChanged, this,
+          [this](const QString& t) { settings.setVolDefault(t); });
+  tick(cxchb_LogEnable, &Settings::log);
+  tick(Protokol, &Settings::protokol);
+  tick(chbx_act, &Settings::chbx_act);
+  tick(chbx_povtor, &Settings::povtor);
+  tick(chbx_reconnect, &Settings::reconnect);
+  tick(chbx_shufle, &Settings::shufle);
+}
+
 void TForm_player::guarded(const std::function<void()>& handler) noexcept {
   runGuarded(*services.boxes, handler);
 }
@@ -388,14 +432,39 @@ void TForm_player::FormCreate() {
 
 void TForm_player::my_init() {
   mqtt->user_disconnect = 0;
-  settings->exe_dir = services.exeDir;
   setWindowTitle(QString::fromLatin1(kVersionCaption));
   l_vers->setText(windowTitle());
-  if (!QFile::exists(settings->exe_dir + QStringLiteral("MQTT.ini"))) return;
-  settings->load();
+  if (!settingsFile->exists()) return;
+  settingsFile->load(settings);
+  showSettings();
+  PageControl1->setCurrentWidget(TabSheet1);
+  applyLoadedSettings();
   if (!services.arguments.isEmpty() && services.arguments.first() == QLatin1String("start")) {
     Timer_start1->setEnabled(true);
     setWindowState(windowState() | Qt::WindowMinimized);
+  }
+}
+
+// What the load hands to the layers built before it: the launch allow-list, and the
+// sound output, its buffer and the ducking, taken by the Init that follows the load.
+void TForm_player::applyLoadedSettings() {
+  room->launcher.allow = settings.launchAllow;
+  if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(services.audio)) {
+    sdl->setDeviceName(settings.audioDevice);
+    sdl->setBufferFrames(settings.audioBuffer);
+    sdl->setDucking(settings.duck);
+    if (auto* speechOut = dynamic_cast<SpeechDispatcher*>(services.speech)) {
+      if (settings.ducking())
+        speechOut->onSounding([sdl](bool on) { sdl->setSpeechSounding(on); });
+      else
+        speechOut->onSounding(nullptr);
+    }
+    // Its notices (a missing output, a lost one opened again) go to the system log and
+    // the journal, when a service.
+    sdl->setNotice([this](const QString& line) {
+      AddSysLog(line);
+      std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    });
   }
 }
 
@@ -459,7 +528,10 @@ void TForm_player::SpeedButton4Click() { room->effectButton(2); }
 void TForm_player::SpeedButton7Click() { room->effectButton(3); }
 void TForm_player::SpeedButton2Click() { room->effectButton(4); }
 void TForm_player::btn_shufleClick() { room->shuffle(); }
-void TForm_player::btn_save_mqttClick() { settings->btn_save_mqttClick(); }
+void TForm_player::btn_save_mqttClick() {
+  settingsFile->save(settings);
+  services.boxes->show(BoxIcon::None, QString::fromLatin1(kAppTitle), QStringLiteral("Записано"));
+}
 void TForm_player::btn_speakClick() { room->speakButton(e_speak->text()); }
 void TForm_player::btnConnectClick() { mqtt->btnConnectClick(); }
 void TForm_player::btnDisconnectClick() { mqtt->btnDisconnectClick(); }

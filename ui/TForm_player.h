@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 
+#include "app/Problems.h"
 #include "app/Services.h"
+#include "app/Settings.h"
 #include "audio/EffectsView.h"
 #include "audio/PlayerView.h"
 #include "commands/SpeechView.h"
@@ -31,7 +33,6 @@ namespace vuvedid {
 
 class SettingsFile;
 class Logs;
-class ProblemReporter;
 class Room;
 class CommandInterpreter;
 class MqttClient;
@@ -85,10 +86,15 @@ class TForm_player : public QWidget, public PlayerView, public EffectsView, publ
   // exception becomes the default error report.
   void guarded(const std::function<void()>& handler) noexcept;
 
+  // The settings the logic reads: the settings tab shows them, and every edit there
+  // changes them at once. Loaded (and saved) by settingsFile.
+  Settings settings;
+  // Where the logic reports a problem: a box on the window's message boxes.
+  ProblemReporter problems;
+
   // ---- Logic objects (owned) -----------------------------------------------------------
-  std::unique_ptr<SettingsFile> settings;
+  std::unique_ptr<SettingsFile> settingsFile;
   std::unique_ptr<Logs> logs;
-  std::unique_ptr<ProblemReporter> problems;  // into the message boxes
   std::unique_ptr<Room> room;
   std::unique_ptr<CommandInterpreter> interpreter;
   std::unique_ptr<MqttClient> mqtt;
@@ -236,6 +242,10 @@ class TForm_player : public QWidget, public PlayerView, public EffectsView, publ
   void createControls();
   void layoutControls();  // ui/FormLayout.cpp: geometry, fonts, pictures
   void connectEvents();
+  // The settings tab shows settings; each edit of one of its controls updates settings.
+  void showSettings();
+  void bindSettings();
+  void applyLoadedSettings();
 
   bool closed_ = false;
   // Whether hiding to the tray suspended the application's quit on last window closed

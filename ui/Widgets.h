@@ -45,6 +45,8 @@ class SpinEdit : public QAbstractSpinBox {
   void setValue(int v);
   QString text() const { return lineEdit()->text(); }
   void setText(const QString& t) { lineEdit()->setText(t); }
+  // The field's text editor, for watching its edits.
+  QLineEdit* textEdit() const { return lineEdit(); }
   int minimum() const { return min_; }
   int maximum() const { return max_; }
 

@@ -44,6 +44,8 @@ TEST(IniFile, ReadsLikeAProfile) {
       {"equals sign inside the value", "[A]\nk=a=b\n", "A", "k", "a=b"},
       {"quotes are part of the value", "[A]\nk=\"x\"\n", "A", "k", "\"x\""},
       {"byte-order mark", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "1"},
+      {"U+FEFF beginning a value is text", "[A]\nk= \xEF\xBB\xBFv\n", "A", "k",
+       QStringLiteral("\uFEFFv")},
       {"NUL and broken UTF-8", raw("[A]\n\0\xff\xfe\nk=\xd0\xbf\xff\n"), "A", "k",
        QStringLiteral("п\uFFFD")},
       {"last line without ending", "[A]\nk=1", "A", "k", "1"},

@@ -151,7 +151,7 @@ TEST(SettingsLoad, UnreadableFileActsAsNoKeys) {
 
 TEST(SettingsFileRead, AnswersOnlyWhenTheSettingsFileExists) {
   FormFixture f;  // no MQTT.ini
-  SettingsFile& s = *f.form().settings;
+  SettingsFile& s = *f.form().settingsFile;
   const QString other = f.path("other.ini");
   writeBytes(other, "[A]\nk= value \n");
   EXPECT_EQ(s.readstrini(other, "A", "k", "def"), "");
@@ -190,7 +190,7 @@ TEST(SettingsSave, TlsKeysAreReadAndKeptOnlyWhenPresent) {
       "[MQTT]\r\nip=broker.example\r\nport=8883\r\ntls=1\r\ncafile=/etc/room/ca.pem\r\n"
       "certfile=/etc/room/room.crt\r\nkeyfile=/etc/room/room.key\r\n";
   FormFixture f(withIni(original));
-  const TlsSettings& tls = f.form().settings->tls;
+  const TlsSettings& tls = f.form().settings.tls;
   EXPECT_TRUE(tls.enabled);
   EXPECT_EQ(tls.cafile, "/etc/room/ca.pem");
   EXPECT_EQ(tls.certfile, "/etc/room/room.crt");
@@ -200,7 +200,7 @@ TEST(SettingsSave, TlsKeysAreReadAndKeptOnlyWhenPresent) {
   EXPECT_TRUE(saved.startsWith(original)) << saved.toStdString();
 
   FormFixture plain(withIni("[MQTT]\nip=1.2.3.4\n"));
-  EXPECT_FALSE(plain.form().settings->tls.enabled);
+  EXPECT_FALSE(plain.form().settings.tls.enabled);
   plain.form().btn_save_mqttClick();
   const QByteArray plainSaved = readBytes(plain.path("MQTT.ini"));
   for (const char* key : {"tls", "cafile", "certfile", "keyfile"})

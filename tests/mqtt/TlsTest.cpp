@@ -74,7 +74,7 @@ TEST(Tls, TheRoomConnectsWithTheRightCaAndIsRefusedWithAnother) {
                                           trusted->caFile().toUtf8() + "\n[protokol]\nlog=1\n");
                     };
                   });
-    ASSERT_TRUE(s.form.settings->tls.enabled);
+    ASSERT_TRUE(s.form.settings.tls.enabled);
     if (c.connects) {
       ASSERT_TRUE(s.connectAndSubscribe()) << s.sysLog().join('\n').toStdString();
       EXPECT_EQ(mosquittoPub(s.broker, {QStringLiteral("--cafile"), broker.caFile(),
