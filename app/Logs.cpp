@@ -2,16 +2,13 @@
 
 #include <sys/stat.h>
 
-#include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTimer>
 
 #include "app/Errors.h"
-#include "ui/TForm_player.h"
+#include "app/Services.h"
+#include "app/Settings.h"
 
 namespace vuvedid {
 
@@ -79,7 +76,7 @@ void two(QString& out, int v) {
 
 }  // namespace
 
-Logs::Logs(TForm_player& form) : form_(form) {}
+Logs::Logs(const Settings& settings, const IClock& clock) : settings_(settings), clock_(clock) {}
 
 QString Logs::timeStamp(const QDateTime& at, bool monthFirst) {
   const QDate d = at.date();
@@ -101,19 +98,28 @@ QString Logs::timeStamp(const QDateTime& at, bool monthFirst) {
 }
 
 void Logs::AddSysLog(const QString& text) {
-  if (form_.cxchb_LogEnable->isChecked()) append(*form_.memo2, text);
+  if (settings_.log) append(LogBox::System, text);
 }
 
-void Logs::appendProtocol(const QString& line) { append(*form_.M_protokol, line); }
+void Logs::appendProtocol(const QString& line) { append(LogBox::Protocol, line); }
 
-void Logs::append(QPlainTextEdit& box, const QString& text) {
+void Logs::store(LogBox box, const QString& text) {
+  QStringList& lines = lines_[index(box)];
+  lines.append(text.split(QLatin1Char('\n')));
+  if (lines.size() > kLogLineLimit) lines.erase(lines.begin(), lines.end() - kLogLineLimit);
+}
+
+void Logs::append(LogBox box, const QString& text) {
+  const QString t = boxText(text);
+  store(box, t);
+  if (!view_) return;
   if (batchDepth_ == 0) {
-    box.appendPlainText(boxText(text));
+    view_->appendLines(box, t);
     return;
   }
-  Pending& pending = &box == form_.M_protokol ? pendingProtocol_ : pendingSys_;
-  pending.texts.append(boxText(text));
-  pending.lines += pending.texts.last().count(QLatin1Char('\n')) + 1;
+  Pending& pending = pending_[index(box)];
+  pending.texts.append(t);
+  pending.lines += t.count(QLatin1Char('\n')) + 1;
   // A batch left open a long time (a message box nobody closes) must not grow without end.
   if (pending.lines >= kLogLineLimit) {
     flush();
@@ -121,22 +127,23 @@ void Logs::append(QPlainTextEdit& box, const QString& text) {
   }
   if (!flushQueued_) {
     flushQueued_ = true;
-    QTimer::singleShot(0, &form_, [this] { flush(); });
+    QTimer::singleShot(0, &flushContext_, [this] { flush(); });
   }
 }
 
 void Logs::flush() {
   flushQueued_ = false;
-  handOver(*form_.M_protokol, pendingProtocol_);
-  handOver(*form_.memo2, pendingSys_);
+  handOver(LogBox::Protocol);
+  handOver(LogBox::System);
 }
 
-void Logs::handOver(QPlainTextEdit& box, Pending& pending) {
+void Logs::handOver(LogBox box) {
+  Pending& pending = pending_[index(box)];
   if (pending.texts.isEmpty()) return;
   // Together the texts may hold more lines than the box keeps: boxText drops those too.
   const QString text = boxText(pending.texts.join(QLatin1Char('\n')));
   pending = Pending{};
-  box.appendPlainText(text);
+  if (view_) view_->appendLines(box, text);
 }
 
 void Logs::beginBatch() noexcept { ++batchDepth_; }
@@ -146,21 +153,20 @@ void Logs::endBatch() {
 }
 
 void Logs::playbackFailure(const QString& text) {
-  appendProtocol(text + timeStamp(form_.services.clock->now(), false));
+  appendProtocol(text + timeStamp(clock_.now(), false));
 }
 
 void Logs::stampedProtocol(const QString& text, bool monthFirst) {
-  if (form_.Protokol->isChecked())
-    appendProtocol(text + QLatin1Char(' ') + timeStamp(form_.services.clock->now(), monthFirst));
+  if (settings_.protokol)
+    appendProtocol(text + QLatin1Char(' ') + timeStamp(clock_.now(), monthFirst));
 }
 
-QString Logs::savedText(const QPlainTextEdit& box) {
-  const QTextDocument* doc = box.document();
-  if (doc->isEmpty()) return {};
+QString Logs::savedText(const QStringList& lines) {
   QString out;
-  out.reserve(doc->characterCount() + doc->blockCount() + 16);
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    QString line = b.text();
+  qsizetype size = 0;
+  for (const QString& l : lines) size += l.size() + 2;
+  out.reserve(size + 16);
+  for (QString line : lines) {
     // A break typed with Shift+Enter shows as a line of its own.
     if (line.contains(QChar::LineSeparator))
       line.replace(QChar::LineSeparator, QLatin1String("\r\n"));
@@ -170,10 +176,8 @@ QString Logs::savedText(const QPlainTextEdit& box) {
   return out;
 }
 
-void Logs::save(const QPlainTextEdit& box) {
-  SaveDialogState& dlg = form_.SaveDialog1;
-  std::optional<QString> chosen =
-      form_.services.saveDialog->choose(dlg.filter, dlg.defaultExt, dlg.fileName);
+void Logs::save(LogBox box, ISaveDialog& dialog, SaveDialogState& dlg) {
+  std::optional<QString> chosen = dialog.choose(dlg.filter, dlg.defaultExt, dlg.fileName);
   if (!chosen || chosen->isEmpty()) return;
   QString path = QFileInfo(*chosen).absoluteFilePath();
   // A name typed without an extension gets the default one, whatever the dialog did.
@@ -181,7 +185,7 @@ void Logs::save(const QPlainTextEdit& box) {
     path += QLatin1Char('.') + dlg.defaultExt;
   dlg.fileName = path;
 
-  const QByteArray data = savedText(box).toLocal8Bit();
+  const QByteArray data = savedText(view_ ? view_->shownLines(box) : lines(box)).toLocal8Bit();
   QFile file(path);
   const auto cannotCreate = [&](const QString& why) {
     return FileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, why));
@@ -196,7 +200,11 @@ void Logs::save(const QPlainTextEdit& box) {
     throw FileError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }
 
-void Logs::BitBtn2Click() { save(*form_.M_protokol); }
-void Logs::BitBtn1Click() { save(*form_.memo2); }
+void Logs::BitBtn2Click(ISaveDialog& dialog, SaveDialogState& state) {
+  save(LogBox::Protocol, dialog, state);
+}
+void Logs::BitBtn1Click(ISaveDialog& dialog, SaveDialogState& state) {
+  save(LogBox::System, dialog, state);
+}
 
 }  // namespace vuvedid

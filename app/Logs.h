@@ -1,14 +1,19 @@
 #pragma once
-// The protocol log (M_protokol) and the system log (memo2) of the debug tab.
+// The protocol log and the system log: two bounded line stores, shown by a LogView when
+// there is one (the window's M_protokol and memo2 boxes).
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QPlainTextEdit;
+#include "app/LogView.h"
 
 namespace vuvedid {
 
-class TForm_player;
+class IClock;
+class ISaveDialog;
+struct SaveDialogState;
+struct Settings;
 
 // Newest lines kept in each log box; older ones are dropped so weeks of heartbeats do not
 // grow the process without bound. A laid-out line costs about 0.7 KB, so this holds a day
@@ -22,29 +27,38 @@ constexpr qsizetype kLogLineTail = 64;
 
 class Logs {
  public:
-  explicit Logs(TForm_player& form);
+  // settings: log and protokol switch the two logs; clock stamps the lines.
+  Logs(const Settings& settings, const IClock& clock);
+
+  void setView(LogView* view) { view_ = view; }
 
   // "DD.MM.YY hh:mm:ss", or "MM.DD.YY hh:mm:ss" (only for a received message's line);
   // hours 00 to 23. The time separator is ':': Linux locales have no separate one, and
   // every locale's own time format uses ':' anyway.
   static QString timeStamp(const QDateTime& at, bool monthFirst);
 
-  // Appends to memo2 when cxchb_LogEnable is ticked.
+  // Appends to the system log when the log setting is on.
   void AddSysLog(const QString& text);
-  // Appends one line to M_protokol, whatever Protokol says (callers check it where needed).
-  // Line breaks inside the text (CRLF, LF or CR) start further lines of the box.
+  // Appends one line to the protocol log, whatever protokol says (callers check it where
+  // needed). Line breaks inside the text (CRLF, LF or CR) start further lines.
   void appendProtocol(const QString& line);
   // A playback failure line: text (ending in a space) + day-first stamp, always written.
   void playbackFailure(const QString& text);
   // A stamped line of a received message (monthFirst) or a publish: text + " " + stamp,
-  // only when Protokol is ticked.
+  // only when the protokol setting is on.
   void stampedProtocol(const QString& text, bool monthFirst);
 
-  void BitBtn2Click();  // save the protocol log
-  void BitBtn1Click();  // save the system log
+  // Save the protocol log (BitBtn2) or the system log (BitBtn1) as shown, through the
+  // save dialog and its state.
+  void BitBtn2Click(ISaveDialog& dialog, SaveDialogState& state);
+  void BitBtn1Click(ISaveDialog& dialog, SaveDialogState& state);
 
-  // The box's text as it is saved: every line ends in CRLF; an empty box is empty text.
-  static QString savedText(const QPlainTextEdit& box);
+  // Lines as they are saved: every line ends in CRLF, and so does a break typed inside
+  // one (U+2028); no lines is empty text.
+  static QString savedText(const QStringList& lines);
+
+  // The newest lines written to box (at most kLogLineLimit, each cut to kLogLineChars).
+  const QStringList& lines(LogBox box) const { return lines_[index(box)]; }
 
   // Between these two (they nest) lines are collected and each box gets them in one
   // append when the outermost batch ends, or at the next turn of the event loop if that
@@ -61,18 +75,24 @@ class Logs {
     qsizetype lines = 0;
   };
 
-  void append(QPlainTextEdit& box, const QString& text);
+  static int index(LogBox box) { return box == LogBox::Protocol ? 0 : 1; }
+  void append(LogBox box, const QString& text);
+  void store(LogBox box, const QString& text);
   void flush();
-  static void handOver(QPlainTextEdit& box, Pending& pending);
-  // Asks SaveDialog1 for a file and writes the box to it in the locale's 8-bit encoding.
-  // Throws FileError "Cannot create file "<path>". <system error>".
-  void save(const QPlainTextEdit& box);
+  void handOver(LogBox box);
+  // Asks the dialog for a file and writes the box's lines to it in the locale's 8-bit
+  // encoding. Throws FileError "Cannot create file "<path>". <system error>".
+  void save(LogBox box, ISaveDialog& dialog, SaveDialogState& state);
 
-  TForm_player& form_;
+  const Settings& settings_;
+  const IClock& clock_;
+  LogView* view_ = nullptr;
+  QStringList lines_[2];
   int batchDepth_ = 0;
   bool flushQueued_ = false;
-  Pending pendingProtocol_;
-  Pending pendingSys_;
+  Pending pending_[2];
+  // Owns the queued hand-over, so none runs after the logs are gone.
+  QObject flushContext_;
 };
 
 }  // namespace vuvedid

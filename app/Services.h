@@ -33,6 +33,14 @@ class ISaveDialog {
                                         const QString& initialFileName) = 0;
 };
 
+// The state of the window's one save-file dialog: its filter, default extension and the
+// file name chosen at its last use (shared by both log-save buttons).
+struct SaveDialogState {
+  QString filter;
+  QString defaultExt;
+  QString fileName;
+};
+
 struct Services {
   IAudioLibrary* audio = nullptr;
   IMessageBoxes* boxes = nullptr;

@@ -18,6 +18,8 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -106,7 +108,8 @@ TForm_player::TForm_player(const Services& s, QWidget* parent)
   layoutControls();
 
   settingsFile = std::make_unique<SettingsFile>(services.exeDir);
-  logs = std::make_unique<Logs>(*this);
+  logs = std::make_unique<Logs>(settings, *services.clock);
+  logs->setView(this);
   room = std::make_unique<Room>(*services.audio, *services.speech, *services.starter, *logs,
                                 problems, RoomViews{*this, *this, *this}, settings,
                                 [this](const std::function<void()>& handler) { guarded(handler); });
@@ -537,8 +540,8 @@ void TForm_player::btnConnectClick() { mqtt->btnConnectClick(); }
 void TForm_player::btnDisconnectClick() { mqtt->btnDisconnectClick(); }
 void TForm_player::btn_SUBClick() { mqtt->btn_SUBClick(); }
 void TForm_player::btnPublishClick() { mqtt->btnPublishClick(); }
-void TForm_player::BitBtn2Click() { logs->BitBtn2Click(); }
-void TForm_player::BitBtn1Click() { logs->BitBtn1Click(); }
+void TForm_player::BitBtn2Click() { logs->BitBtn2Click(*services.saveDialog, SaveDialog1); }
+void TForm_player::BitBtn1Click() { logs->BitBtn1Click(*services.saveDialog, SaveDialog1); }
 void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
 
 // The unattended start: connect, and a second after a connect that went through, subscribe.
@@ -603,6 +606,19 @@ void TForm_player::showEffectFile(int slot, const QString& path) {
 void TForm_player::showSpeechText(const QString& text) { e_speak->setText(text); }
 
 void TForm_player::AddSysLog(const QString& text) { logs->AddSysLog(text); }
+
+void TForm_player::appendLines(LogBox box, const QString& text) {
+  (box == LogBox::Protocol ? M_protokol : memo2)->appendPlainText(text);
+}
+
+QStringList TForm_player::shownLines(LogBox box) const {
+  const QTextDocument* doc = (box == LogBox::Protocol ? M_protokol : memo2)->document();
+  QStringList lines;
+  if (doc->isEmpty()) return lines;
+  lines.reserve(doc->blockCount());
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines << b.text();
+  return lines;
+}
 void TForm_player::CommandsRun(const QString& myCMD) { interpreter->CommandsRun(myCMD); }
 
 }  // namespace vuvedid

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/LogView.h"
 #include "app/Problems.h"
 #include "app/Services.h"
 #include "app/Settings.h"
@@ -37,7 +38,11 @@ class Room;
 class CommandInterpreter;
 class MqttClient;
 
-class TForm_player : public QWidget, public PlayerView, public EffectsView, public SpeechView {
+class TForm_player : public QWidget,
+                     public PlayerView,
+                     public EffectsView,
+                     public SpeechView,
+                     public LogView {
   Q_OBJECT
 
  public:
@@ -85,6 +90,11 @@ class TForm_player : public QWidget, public PlayerView, public EffectsView, publ
   // Runs a handler the way an event does: a silent abort is swallowed, any other
   // exception becomes the default error report.
   void guarded(const std::function<void()>& handler) noexcept;
+
+  // ---- What the logic shows ------------------------------------------------------------
+  // LogView: the protocol log in M_protokol, the system log in memo2.
+  void appendLines(LogBox box, const QString& text) override;
+  QStringList shownLines(LogBox box) const override;
 
   // The settings the logic reads: the settings tab shows them, and every edit there
   // changes them at once. Loaded (and saved) by settingsFile.

@@ -100,12 +100,4 @@ class FileListBox : public QListWidget {
   QString mask_ = QStringLiteral("*.mp3");
 };
 
-// The state of the window's one save-file dialog: its filter, default extension and the
-// file name chosen at its last use (shared by both log-save buttons).
-struct SaveDialogState {
-  QString filter;
-  QString defaultExt;
-  QString fileName;
-};
-
 }  // namespace vuvedid
