@@ -1,5 +1,5 @@
-// The order of a room's playlist and the shuffle's draws: both decide what a room hears
-// next, and a room's owner expects the same folder to give the same order every time.
+// The order of a room's playlist: a room's owner expects the same folder to give the same
+// order every time, however the file system hands the names over.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "app/Errors.h"
-#include "audio/DelphiRandom.h"
 #include "audio/PlaylistFolder.h"
 
 namespace vuvedid::test {
@@ -42,29 +41,6 @@ TEST(PlaylistFolder, WhatIsNoFolderThrowsFileError) {
   }
   // The folder itself is named cleanly, however the setting spelled it.
   EXPECT_EQ(listMp3Folder(dir.path() + QStringLiteral("//./")).folder, dir.path());
-}
-
-TEST(DelphiRandom, DrawsStayBelowTheirBoundAndRepeatFromTheSameSeed) {
-  struct Case {
-    std::uint32_t seed, n;
-    std::uint32_t first;  // worked by hand: ((seed * 134775813 + 1) mod 2^32) * n >> 32
-  };
-  const Case cases[] = {{0, 10, 0}, {1, 3, 0}, {7, 4, 0}, {1, 0xFFFFFFFFu, 134775813u}, {5, 0, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.seed);
-    DelphiRandom a(c.seed), b(c.seed);
-    EXPECT_EQ(a.next(c.n), c.first);
-    b.next(c.n);
-    for (int i = 0; i < 1000; ++i) {
-      const std::uint32_t x = a.next(c.n);
-      EXPECT_EQ(x, b.next(c.n)) << i;
-      if (c.n > 0) {
-        ASSERT_LT(x, c.n);
-      } else {
-        ASSERT_EQ(x, 0u);
-      }
-    }
-  }
 }
 
 }  // namespace
