@@ -22,22 +22,19 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
-#include <cstdio>
 
 #include "app/AppInfo.h"
 #include "app/Errors.h"
 #include "app/EventGuard.h"
 #include "app/Logs.h"
+#include "app/Problems.h"
 #include "app/SettingsFile.h"
 #include "app/Trace.h"
 #include "audio/AudioLibrary.h"
-#include "audio/BackgroundPlayer.h"
-#include "audio/EffectChannels.h"
 #include "audio/SdlAudioLibrary.h"
 #include "commands/CommandInterpreter.h"
-#include "commands/ProgramLauncher.h"
+#include "commands/Room.h"
 #include "commands/SpeechDispatcher.h"
-#include "commands/SpeechOutput.h"
 #include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
 
@@ -113,15 +110,10 @@ TForm_player::TForm_player(const Services& s, QWidget* parent)
   settingsFile = std::make_unique<SettingsFile>(services.exeDir);
   logs = std::make_unique<Logs>(settings, *services.clock);
   logs->setView(this);
-  background = std::make_unique<BackgroundPlayer>(*this, *services.audio);
-  effects = std::make_unique<EffectChannels>(*this, *services.audio);
-  speech = std::make_unique<SpeechOutput>(*this, *services.speech);
-  launcher = std::make_unique<ProgramLauncher>(*services.starter);
-  launcher->refused = [this](const QString& line) {
-    AddSysLog(line);
-    std::fprintf(stderr, "vuvedid: %s\n", line.toUtf8().constData());  // the journal
-  };
-  interpreter = std::make_unique<CommandInterpreter>(*this);
+  room = std::make_unique<Room>(*services.audio, *services.speech, *services.starter, *logs,
+                                problems, RoomViews{*this, *this, *this}, settings,
+                                [this](const std::function<void()>& handler) { guarded(handler); });
+  interpreter = std::make_unique<CommandInterpreter>(*room);
   mqtt = std::make_unique<MqttClient>(*this);
 
   connectEvents();
@@ -132,6 +124,8 @@ TForm_player::TForm_player(const Services& s, QWidget* parent)
 TForm_player::~TForm_player() {
   // The MQTT side goes first: from here on no network event may reach the controls.
   mqtt.reset();
+  interpreter.reset();
+  room.reset();
   if (Form_player == this) Form_player = nullptr;
 }
 
@@ -307,8 +301,6 @@ void TForm_player::createControls() {
   memo2->setMaximumBlockCount(kLogLineLimit);
 
   // ---- Components ----
-  timer3 = timer(this, "timer3", 1000);
-  Timer_playfone = timer(this, "Timer_playfone", 1000);
   Timer_act = timer(this, "Timer_act", 20000);
   Timer_start1 = timer(this, "Timer_start1", 1000);
   Timer_start2 = timer(this, "Timer_start2", 1000);
@@ -345,11 +337,18 @@ void TForm_player::connectEvents() {
   on(btnPublish, &QToolButton::clicked, &TForm_player::btnPublishClick);
   on(BitBtn2, &QToolButton::clicked, &TForm_player::BitBtn2Click);
   on(BitBtn1, &QToolButton::clicked, &TForm_player::BitBtn1Click);
-  on(timer3, &QTimer::timeout, &TForm_player::timer3Timer);
-  on(Timer_playfone, &QTimer::timeout, &TForm_player::Timer_playfoneTimer);
   on(Timer_act, &QTimer::timeout, &TForm_player::Timer_actTimer);
   on(Timer_start1, &QTimer::timeout, &TForm_player::Timer_start1Timer);
   on(Timer_start2, &QTimer::timeout, &TForm_player::Timer_start2Timer);
+  // What the user types or chooses as a track or effect file is what plays next.
+  connect(efilename->lineEdit(), &QLineEdit::textChanged, this,
+          [this](const QString& path) { room->background.track_path = path; });
+  QString* const effectFiles[4] = {&room->effects.fx_file1, &room->effects.fx_file2,
+                                   &room->effects.fx_file3, &room->effects.fx_file4};
+  FileEdit* const effectFields[4] = {efilename1, efilename2, efilename3, efilename4};
+  for (int i = 0; i < 4; ++i)
+    connect(effectFields[i]->lineEdit(), &QLineEdit::textChanged, this,
+            [file = effectFiles[i]](const QString& path) { *file = path; });
   connect(JvTrayIcon1, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
@@ -454,7 +453,7 @@ void TForm_player::my_init() {
 // What the load hands to the layers built before it: the launch allow-list, and the
 // sound output, its buffer and the ducking, taken by the Init that follows the load.
 void TForm_player::applyLoadedSettings() {
-  launcher->allow = settings.launchAllow;
+  room->launcher.allow = settings.launchAllow;
   if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(services.audio)) {
     sdl->setDeviceName(settings.audioDevice);
     sdl->setBufferFrames(settings.audioBuffer);
@@ -477,9 +476,7 @@ void TForm_player::applyLoadedSettings() {
 void TForm_player::FormClose() {
   if (closed_) return;
   closed_ = true;
-  services.audio->Stop();
-  services.audio->StreamFree(background->fone_chan);
-  services.audio->Free();
+  room->close();
 }
 
 void TForm_player::JvTrayIcon1Click() {
@@ -523,36 +520,30 @@ void TForm_player::closeEvent(QCloseEvent* event) {
 
 // ---- Routing ----------------------------------------------------------------------------
 
-void TForm_player::btn_playClick() { background->btn_playClick(); }
-void TForm_player::btn_pauseClick() { background->btn_pauseClick(); }
-void TForm_player::btn_stopClick() { background->btn_stopClick(); }
-void TForm_player::JvTrackBar1Change() { background->JvTrackBar1Change(); }
-void TForm_player::JvTrackBar2Change() { effects->JvTrackBar2Change(); }
-void TForm_player::JvTrackBar3Change() { effects->JvTrackBar3Change(); }
-void TForm_player::JvTrackBar4Change() { effects->JvTrackBar4Change(); }
-void TForm_player::JvTrackBar5Change() { effects->JvTrackBar5Change(); }
-void TForm_player::SpeedButton1Click() { effects->SpeedButton1Click(); }
-void TForm_player::SpeedButton4Click() { effects->SpeedButton4Click(); }
-void TForm_player::SpeedButton7Click() { effects->SpeedButton7Click(); }
-void TForm_player::SpeedButton2Click() { effects->SpeedButton2Click(); }
-void TForm_player::btn_shufleClick() { background->btn_shufleClick(); }
+void TForm_player::btn_playClick() { room->playButton(); }
+void TForm_player::btn_pauseClick() { room->pauseButton(); }
+void TForm_player::btn_stopClick() { room->stopButton(); }
+void TForm_player::JvTrackBar1Change() { room->musicVolume(JvTrackBar1->value()); }
+void TForm_player::JvTrackBar2Change() { room->effectVolume(1, JvTrackBar2->value()); }
+void TForm_player::JvTrackBar3Change() { room->effectVolume(2, JvTrackBar3->value()); }
+void TForm_player::JvTrackBar4Change() { room->effectVolume(3, JvTrackBar4->value()); }
+void TForm_player::JvTrackBar5Change() { room->effectVolume(4, JvTrackBar5->value()); }
+void TForm_player::SpeedButton1Click() { room->effectButton(1); }
+void TForm_player::SpeedButton4Click() { room->effectButton(2); }
+void TForm_player::SpeedButton7Click() { room->effectButton(3); }
+void TForm_player::SpeedButton2Click() { room->effectButton(4); }
+void TForm_player::btn_shufleClick() { room->shuffle(); }
 void TForm_player::btn_save_mqttClick() {
   settingsFile->save(settings);
   services.boxes->show(BoxIcon::None, QString::fromLatin1(kAppTitle), QStringLiteral("Записано"));
 }
-void TForm_player::btn_speakClick() { speech->btn_speakClick(); }
+void TForm_player::btn_speakClick() { room->speakButton(e_speak->text()); }
 void TForm_player::btnConnectClick() { mqtt->btnConnectClick(); }
 void TForm_player::btnDisconnectClick() { mqtt->btnDisconnectClick(); }
 void TForm_player::btn_SUBClick() { mqtt->btn_SUBClick(); }
 void TForm_player::btnPublishClick() { mqtt->btnPublishClick(); }
 void TForm_player::BitBtn2Click() { logs->BitBtn2Click(*services.saveDialog, SaveDialog1); }
 void TForm_player::BitBtn1Click() { logs->BitBtn1Click(*services.saveDialog, SaveDialog1); }
-void TForm_player::timer3Timer() { background->timer3Timer(); }
-void TForm_player::Timer_playfoneTimer() {
-  const std::int64_t t0 = trace::on() ? trace::nowNs() : 0;
-  background->Timer_playfoneTimer();
-  if (t0 != 0) trace::mark("tick", t0, trace::nowNs() - t0);
-}
 void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
 
 // The unattended start: connect, and a second after a connect that went through, subscribe.
@@ -570,6 +561,51 @@ void TForm_player::Timer_start2Timer() {
   if (!mqtt->f_connected) mqtt->subscribeWhenAccepted();
   btn_SUBClick();
 }
+
+// ---- What the room shows ------------------------------------------------------------------
+
+void TForm_player::showTitle(const QString& text) { setWindowTitle(text); }
+
+void TForm_player::showListing(const QString& folder, const QStringList& names) {
+  FileListBox1->setDirectory(folder);
+  FileListBox1->setMask(QStringLiteral("*.mp3"));
+  FileListBox1->setEntries(names);
+}
+
+void TForm_player::showPlaylist(const QStringList& paths) {
+  ListBox1->clear();
+  ListBox1->addItems(paths);
+}
+
+void TForm_player::showShuffled(const QStringList& paths) {
+  ListBox2->clear();
+  ListBox2->addItems(paths);
+}
+
+void TForm_player::showTrack(const QString& path) { efilename->setText(path); }
+void TForm_player::showTrackNumber(const QString& text) { l_numtrack->setText(text); }
+void TForm_player::showTimeLeft(int seconds) { l_time->setText(QString::number(seconds)); }
+
+void TForm_player::showProgress(int value, int maximum) {
+  if (pb1->maximum() != maximum) pb1->setMaximum(maximum);
+  pb1->setValue(value);
+}
+
+void TForm_player::showPaused(bool paused) { l_stoped->setVisible(paused); }
+
+void TForm_player::showVolume(int bar, const QString& text) {
+  JvTrackBar1->setValue(bar);
+  l_volume->setText(text);
+}
+
+void TForm_player::showRoom(const QString& name) { l_komnata->setText(name); }
+
+void TForm_player::showEffectFile(int slot, const QString& path) {
+  FileEdit* const files[4] = {efilename1, efilename2, efilename3, efilename4};
+  if (slot >= 1 && slot <= 4) files[slot - 1]->setText(path);
+}
+
+void TForm_player::showSpeechText(const QString& text) { e_speak->setText(text); }
 
 void TForm_player::AddSysLog(const QString& text) { logs->AddSysLog(text); }
 

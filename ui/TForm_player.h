@@ -1,6 +1,7 @@
 #pragma once
-// The main window: it owns every named control (the controls are the settings and much of
-// the playing state) and routes each control event to the object that holds its logic.
+// The main window: it owns every named control (the controls are the settings) and routes
+// each control event to the object that holds its logic; the room's players tell it what
+// to show.
 // Every event entry point runs through runGuarded (app/EventGuard.h).
 #include <QWidget>
 #include <functional>
@@ -10,6 +11,9 @@
 #include "app/Problems.h"
 #include "app/Services.h"
 #include "app/Settings.h"
+#include "audio/EffectsView.h"
+#include "audio/PlayerView.h"
+#include "commands/SpeechView.h"
 #include "ui/Widgets.h"
 
 class QCheckBox;
@@ -30,14 +34,15 @@ namespace vuvedid {
 
 class SettingsFile;
 class Logs;
-class BackgroundPlayer;
-class EffectChannels;
+class Room;
 class CommandInterpreter;
-class SpeechOutput;
-class ProgramLauncher;
 class MqttClient;
 
-class TForm_player : public QWidget, public LogView {
+class TForm_player : public QWidget,
+                     public PlayerView,
+                     public EffectsView,
+                     public SpeechView,
+                     public LogView {
   Q_OBJECT
 
  public:
@@ -75,8 +80,6 @@ class TForm_player : public QWidget, public LogView {
   void btnPublishClick();
   void BitBtn2Click();
   void BitBtn1Click();
-  void timer3Timer();
-  void Timer_playfoneTimer();
   void Timer_actTimer();
   void Timer_start1Timer();
   void Timer_start2Timer();
@@ -102,10 +105,7 @@ class TForm_player : public QWidget, public LogView {
   // ---- Logic objects (owned) -----------------------------------------------------------
   std::unique_ptr<SettingsFile> settingsFile;
   std::unique_ptr<Logs> logs;
-  std::unique_ptr<BackgroundPlayer> background;
-  std::unique_ptr<EffectChannels> effects;
-  std::unique_ptr<SpeechOutput> speech;
-  std::unique_ptr<ProgramLauncher> launcher;
+  std::unique_ptr<Room> room;
   std::unique_ptr<CommandInterpreter> interpreter;
   std::unique_ptr<MqttClient> mqtt;
 
@@ -223,13 +223,26 @@ class TForm_player : public QWidget, public LogView {
   QPlainTextEdit* memo2 = nullptr;
 
   // Components without a place on a tab
-  Timer* timer3 = nullptr;
-  Timer* Timer_playfone = nullptr;
   Timer* Timer_act = nullptr;
   Timer* Timer_start1 = nullptr;
   Timer* Timer_start2 = nullptr;
   SaveDialogState SaveDialog1;
   QSystemTrayIcon* JvTrayIcon1 = nullptr;
+
+  // ---- What the room shows ---------------------------------------------------------------
+  void showTitle(const QString& text) override;
+  void showListing(const QString& folder, const QStringList& names) override;
+  void showPlaylist(const QStringList& paths) override;
+  void showShuffled(const QStringList& paths) override;
+  void showTrack(const QString& path) override;
+  void showTrackNumber(const QString& text) override;
+  void showTimeLeft(int seconds) override;
+  void showProgress(int value, int maximum) override;
+  void showPaused(bool paused) override;
+  void showVolume(int bar, const QString& text) override;
+  void showRoom(const QString& room) override;
+  void showEffectFile(int slot, const QString& path) override;
+  void showSpeechText(const QString& text) override;
 
  protected:
   void changeEvent(QEvent* event) override;

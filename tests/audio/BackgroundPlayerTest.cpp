@@ -16,6 +16,7 @@
 
 #include "app/Errors.h"
 #include "audio/BackgroundPlayer.h"
+#include "commands/Room.h"
 #include "support/AudioQtPrinters.h"
 #include "support/AudioVolumeRecorder.h"
 #include "support/FormFixture.h"
@@ -65,7 +66,7 @@ class BackgroundTest : public ::testing::Test {
     return o;
   }()};
   TForm_player& form = f.form();
-  BackgroundPlayer& bg = *form.background;
+  BackgroundPlayer& bg = form.room->background;
   QTemporaryDir music;
 };
 
@@ -106,7 +107,7 @@ TEST_F(BackgroundTest, ListsPlainMp3FilesInCaseInsensitiveNameOrder) {
   for (const QString& name : expected) paths << dir + QLatin1Char('/') + name;
   EXPECT_EQ(listTexts(*form.ListBox1), paths);
   EXPECT_EQ(bg.track_no, 0);
-  EXPECT_TRUE(form.Timer_playfone->enabled());
+  EXPECT_TRUE(bg.Timer_playfone.enabled());
 }
 
 TEST_F(BackgroundTest, MissingRoomFolderIsReportedAndThePreviousPlaylistStays) {
@@ -124,7 +125,7 @@ TEST_F(BackgroundTest, MissingRoomFolderIsReportedAndThePreviousPlaylistStays) {
   EXPECT_EQ(f.boxes.boxes[0].text, QStringLiteral("The specified file was not found."));
   EXPECT_EQ(listTexts(*form.ListBox1), before);
   EXPECT_EQ(bg.track_no, 0);  // the old playlist starts again from its first entry
-  EXPECT_TRUE(form.Timer_playfone->enabled());
+  EXPECT_TRUE(bg.Timer_playfone.enabled());
 }
 
 TEST_F(BackgroundTest, ShuffleFollowsTheGeneratorsDraws) {
@@ -141,8 +142,7 @@ TEST_F(BackgroundTest, ShuffleFollowsTheGeneratorsDraws) {
       {7, {"A", "B", "C", "D"}, {"A", "D", "B", "C"}},
   };
   for (const Case& c : cases) {
-    form.ListBox1->clear();
-    form.ListBox1->addItems(c.in);
+    bg.playlist = c.in;
     bg.track_no = 2;
     bg.random.setSeed(c.seed);
     form.btn_shufleClick();
@@ -174,7 +174,7 @@ TEST_F(BackgroundTest, RoomPlaysInOrderAndLoops) {
   };
   const Step steps[] = {{"1", "a.mp3", 1}, {"2", "b.mp3", 2}, {"3", "c.mp3", 0}, {"1", "a.mp3", 1}};
   for (const Step& s : steps) {
-    form.Timer_playfoneTimer();
+    bg.Timer_playfoneTimer();
     EXPECT_EQ(form.l_numtrack->text(), QString::fromUtf8(s.number));
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8(s.file));
     EXPECT_EQ(bg.track_no, s.trackNoAfter);
@@ -182,7 +182,7 @@ TEST_F(BackgroundTest, RoomPlaysInOrderAndLoops) {
     EXPECT_EQ(audio.ChannelGetFileName(bg.fone_chan), dir + QLatin1Char('/') + s.file);
     EXPECT_EQ(bg.fone_state, 1);
     // While the track sounds the tick leaves it alone.
-    form.Timer_playfoneTimer();
+    bg.Timer_playfoneTimer();
     EXPECT_EQ(form.l_numtrack->text(), QString::fromUtf8(s.number));
     next();
   }
@@ -202,22 +202,22 @@ TEST_F(BackgroundTest, NextTrackStartsWhenTheCurrentOneEnds) {
 TEST_F(BackgroundTest, CountdownShowsWholeSecondsAndMarksStoppedAtZero) {
   room(QStringLiteral("hall"), {QStringLiteral("a.mp3")}, 2.6);
   playRoom(QStringLiteral("hall"));
-  form.Timer_playfoneTimer();
+  bg.Timer_playfoneTimer();
   EXPECT_EQ(bg.track_len_sec, 2);
   EXPECT_EQ(form.l_time->text(), QStringLiteral("2"));
   EXPECT_EQ(form.pb1->maximum(), 2);
   EXPECT_EQ(form.pb1->value(), 0);
-  EXPECT_TRUE(form.timer3->enabled());
+  EXPECT_TRUE(bg.timer3.enabled());
 
-  form.timer3Timer();
+  bg.timer3Timer();
   EXPECT_EQ(form.l_time->text(), QStringLiteral("1"));
   EXPECT_EQ(form.pb1->value(), 1);
   EXPECT_EQ(bg.fone_state, 1);
 
-  form.timer3Timer();
+  bg.timer3Timer();
   EXPECT_EQ(form.l_time->text(), QStringLiteral("0"));
   EXPECT_EQ(form.pb1->value(), 0);
-  EXPECT_FALSE(form.timer3->enabled());
+  EXPECT_FALSE(bg.timer3.enabled());
   EXPECT_EQ(bg.fone_state, 0);
   // Only the mark is reset: the last fraction of a second still sounds.
   EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
@@ -226,16 +226,16 @@ TEST_F(BackgroundTest, CountdownShowsWholeSecondsAndMarksStoppedAtZero) {
 TEST_F(BackgroundTest, PauseKeepsThePositionAndPlayResumes) {
   room(QStringLiteral("hall"), {QStringLiteral("a.mp3")}, 2.0);
   playRoom(QStringLiteral("hall"));
-  form.Timer_playfone->setEnabled(false);  // this test drives the ticks itself
-  form.Timer_playfoneTimer();
+  bg.Timer_playfone.setEnabled(false);  // this test drives the ticks itself
+  bg.Timer_playfoneTimer();
   spin(1000);
 
   form.btn_pauseClick();
   EXPECT_EQ(bg.fone_state, 2);
   EXPECT_FALSE(form.l_stoped->isHidden());
-  EXPECT_FALSE(form.timer3->enabled());
+  EXPECT_FALSE(bg.timer3.enabled());
   EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PAUSED);
-  form.Timer_playfoneTimer();  // a paused channel counts as busy
+  bg.Timer_playfoneTimer();  // a paused channel counts as busy
   EXPECT_EQ(form.l_numtrack->text(), QStringLiteral("1"));
   form.btn_stopClick();  // stop while paused does nothing
   EXPECT_EQ(bg.fone_state, 2);
@@ -243,11 +243,11 @@ TEST_F(BackgroundTest, PauseKeepsThePositionAndPlayResumes) {
   EXPECT_EQ(form.l_numtrack->text(), QStringLiteral("1"));
   spin(1200);  // longer than the rest of the track
 
-  form.l_time->setText(QStringLiteral("1"));
+  bg.setTimeLeft(1);
   form.btn_playClick();
   EXPECT_EQ(bg.fone_state, 1);
   EXPECT_TRUE(form.l_stoped->isHidden());
-  EXPECT_TRUE(form.timer3->enabled());
+  EXPECT_TRUE(bg.timer3.enabled());
   EXPECT_EQ(form.l_time->text(), QStringLiteral("2"));  // the countdown starts afresh
   // About one second was left: the track outlived the pause and ends well before a
   // restarted one (two seconds) would.
@@ -265,7 +265,7 @@ TEST_F(BackgroundTest, PauseKeepsThePositionAndPlayResumes) {
 TEST_F(BackgroundTest, StopButtonStopsOnlyAPlayingTrack) {
   room(QStringLiteral("hall"), {QStringLiteral("a.mp3")}, 2.0);
   playRoom(QStringLiteral("hall"));
-  form.Timer_playfoneTimer();
+  bg.Timer_playfoneTimer();
   ASSERT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
 
   form.btn_stopClick();
@@ -274,18 +274,18 @@ TEST_F(BackgroundTest, StopButtonStopsOnlyAPlayingTrack) {
   EXPECT_EQ(form.l_numtrack->text(), QStringLiteral("_"));
   EXPECT_EQ(form.l_time->text(), QStringLiteral("0"));
   EXPECT_EQ(form.pb1->value(), 0);
-  EXPECT_FALSE(form.timer3->enabled());
-  EXPECT_FALSE(form.Timer_playfone->enabled());
+  EXPECT_FALSE(bg.timer3.enabled());
+  EXPECT_FALSE(bg.Timer_playfone.enabled());
 }
 
 TEST_F(BackgroundTest, PausedTrackStoppedByNextGivesWayToTheNextEntry) {
   const QString dir =
       room(QStringLiteral("hall"), {QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}, 2.0);
   playRoom(QStringLiteral("hall"));
-  form.Timer_playfoneTimer();
+  bg.Timer_playfoneTimer();
   form.btn_pauseClick();
   next();
-  form.Timer_playfoneTimer();
+  bg.Timer_playfoneTimer();
   EXPECT_EQ(form.windowTitle(), QStringLiteral("b.mp3"));
   EXPECT_EQ(audio.ChannelGetFileName(bg.fone_chan), dir + QStringLiteral("/b.mp3"));
   EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
@@ -303,7 +303,7 @@ TEST_F(BackgroundTest, VolumeCommandSetsTheChannelTheBarAndTheLabel) {
     SCOPED_TRACE(c.text);
     bg.cmd_volume = 0;
     playRoom(QStringLiteral("hall"));
-    form.Timer_playfoneTimer();
+    bg.Timer_playfoneTimer();
     EXPECT_FLOAT_EQ(audio.lastVolume(bg.fone_chan), 0.6f);  // vol_default
 
     bg.setlevel1(QString::fromUtf8(c.text));
@@ -317,7 +317,7 @@ TEST_F(BackgroundTest, VolumeCommandSetsTheChannelTheBarAndTheLabel) {
     form.btn_playClick();
     EXPECT_FLOAT_EQ(audio.lastVolume(bg.fone_chan), 0.6f);
     next();
-    form.Timer_playfoneTimer();
+    bg.Timer_playfoneTimer();
     EXPECT_FLOAT_EQ(audio.lastVolume(bg.fone_chan), c.toLayer == 0 ? 0.6f : c.toLayer);
     next();
   }
@@ -362,9 +362,9 @@ TEST_F(BackgroundTest, UnloadableTrackIsLoggedAndShowsZero) {
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
   bad.write("this is no sound");
   bad.close();
-  form.pb1->setMaximum(7);
+  bg.progress_max = 7;
   playRoom(QStringLiteral("hall"));
-  form.Timer_playfoneTimer();
+  bg.Timer_playfoneTimer();
 
   EXPECT_EQ(protocol().value(0), QStringLiteral("Ошибка загрузки файла ") + kStamp);
   EXPECT_TRUE(f.boxes.boxes.empty());
@@ -372,7 +372,7 @@ TEST_F(BackgroundTest, UnloadableTrackIsLoggedAndShowsZero) {
   EXPECT_EQ(form.l_time->text(), QStringLiteral("0"));
   EXPECT_EQ(form.pb1->value(), 0);
   EXPECT_GE(form.pb1->maximum(), 0);
-  form.timer3Timer();
+  bg.timer3Timer();
   EXPECT_EQ(form.l_time->text(), QStringLiteral("0"));
   EXPECT_GE(form.pb1->maximum(), 0);
 }
@@ -386,13 +386,13 @@ TEST_F(BackgroundTest, EmptyPlaylistStopsTheTickWithOneLine) {
   for (const Case c : {Case{"room without mp3 files", true}, Case{"no playlist yet", false}}) {
     SCOPED_TRACE(c.what);
     form.M_protokol->clear();
-    form.ListBox1->clear();
+    bg.playlist.clear();
     if (c.build)
       playRoom(QStringLiteral("empty"));
     else
-      form.Timer_playfone->setEnabled(true);  // what "resume" does
-    for (int i = 0; i < 5 && form.Timer_playfone->enabled(); ++i) form.Timer_playfoneTimer();
-    EXPECT_FALSE(form.Timer_playfone->enabled());
+      bg.Timer_playfone.setEnabled(true);  // what "resume" does
+    for (int i = 0; i < 5 && bg.Timer_playfone.enabled(); ++i) bg.Timer_playfoneTimer();
+    EXPECT_FALSE(bg.Timer_playfone.enabled());
     EXPECT_EQ(protocol(), QStringList{QStringLiteral("Плейлист пуст ") + kStamp});
     EXPECT_TRUE(f.boxes.boxes.empty());
   }
@@ -406,24 +406,24 @@ TEST_F(BackgroundTest, PlaylistOfMissingFilesShowsOneBoxAndStops) {
   QDir(dir).removeRecursively();
   // The box is modal: ticks go on while it is open.
   f.boxes.onShow = [this](const Box&) {
-    form.Timer_playfoneTimer();
-    form.Timer_playfoneTimer();
+    bg.Timer_playfoneTimer();
+    bg.Timer_playfoneTimer();
   };
-  for (int i = 0; i < 10 && form.Timer_playfone->enabled(); ++i) form.Timer_playfoneTimer();
+  for (int i = 0; i < 10 && bg.Timer_playfone.enabled(); ++i) bg.Timer_playfoneTimer();
 
   EXPECT_EQ(f.boxes.texts(), QStringList{QStringLiteral("Файл не существует")});
   const QString missing = QStringLiteral("Файл не существует ") + kStamp;
   EXPECT_EQ(protocol(),
             (QStringList{missing, missing, missing,
                          QStringLiteral("Нет воспроизводимых файлов в плейлисте ") + kStamp}));
-  EXPECT_FALSE(form.Timer_playfone->enabled());
+  EXPECT_FALSE(bg.Timer_playfone.enabled());
   EXPECT_GE(form.pb1->maximum(), 0);
 
   // A resume tries the round again, quietly: the box was shown for this playlist.
-  form.Timer_playfone->setEnabled(true);
-  for (int i = 0; i < 10 && form.Timer_playfone->enabled(); ++i) form.Timer_playfoneTimer();
+  bg.Timer_playfone.setEnabled(true);
+  for (int i = 0; i < 10 && bg.Timer_playfone.enabled(); ++i) bg.Timer_playfoneTimer();
   EXPECT_EQ(f.boxes.boxes.size(), 1u);
-  EXPECT_FALSE(form.Timer_playfone->enabled());
+  EXPECT_FALSE(bg.Timer_playfone.enabled());
 }
 
 TEST_F(BackgroundTest, MissingEntryAmongGoodOnesShowsItsBoxOncePerPlaylistBuild) {
@@ -435,13 +435,13 @@ TEST_F(BackgroundTest, MissingEntryAmongGoodOnesShowsItsBoxOncePerPlaylistBuild)
     playRoom(QStringLiteral("hall"));
     QFile::remove(dir + QStringLiteral("/b.mp3"));
     for (int round = 0; round < 3; ++round) {
-      form.Timer_playfoneTimer();  // a.mp3 plays
+      bg.Timer_playfoneTimer();  // a.mp3 plays
       EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
       next();
-      form.Timer_playfoneTimer();  // b.mp3 is gone
+      bg.Timer_playfoneTimer();  // b.mp3 is gone
     }
     EXPECT_EQ(f.boxes.boxes.size(), std::size_t(build));
-    EXPECT_TRUE(form.Timer_playfone->enabled());  // the room still plays what it has
+    EXPECT_TRUE(bg.Timer_playfone.enabled());  // the room still plays what it has
   }
   EXPECT_EQ(protocol().count(QStringLiteral("Файл не существует ") + kStamp), 6);
 }

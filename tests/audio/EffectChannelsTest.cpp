@@ -19,6 +19,7 @@
 
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
+#include "commands/Room.h"
 #include "support/AudioQtPrinters.h"
 #include "support/AudioVolumeRecorder.h"
 #include "support/FormFixture.h"
@@ -62,7 +63,7 @@ class EffectsTest : public ::testing::Test {
     return o;
   }()};
   TForm_player& form = f.form();
-  EffectChannels& fx = *form.effects;
+  EffectChannels& fx = form.room->effects;
   QTemporaryDir signals_;
 };
 
@@ -293,12 +294,12 @@ class MixedOutputTest : public ::testing::Test {
     ASSERT_TRUE(toneFile(dir.path() + QStringLiteral("/fx.mp3"), 1.0, 44100, 880, 0.3));
     form.folder_m->setText(dir.path() + QStringLiteral("/music"));
     form.folder_s->setText(dir.path());
-    form.background->room = QStringLiteral("hall");
-    form.background->playmusfoldername();
-    form.Timer_playfone->setEnabled(false);
-    form.Timer_playfoneTimer();
+    form.room->background.room = QStringLiteral("hall");
+    form.room->background.playmusfoldername();
+    form.room->background.Timer_playfone.setEnabled(false);
+    form.room->background.Timer_playfoneTimer();
     spin(800);
-    form.effects->playfx(QStringLiteral("100!fx.mp3"));
+    form.room->effects.playfx(QStringLiteral("100!fx.mp3"));
   }
 
   // What the disk driver wrote: interleaved stereo floats (empty when there is no file).
