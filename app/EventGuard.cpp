@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "app/Errors.h"
-#include "ui/MessageBoxes.h"
 
 namespace vuvedid {
 
@@ -13,14 +12,15 @@ QString defaultReportText(const QString& what) {
   return what + QLatin1Char('.');
 }
 
-void runGuarded(IMessageBoxes& boxes, const std::function<void()>& handler) noexcept {
+void runGuarded(const ProblemSink& report, const std::function<void()>& handler) noexcept {
   try {
     try {
       handler();
     } catch (const SilentAbort&) {
     } catch (const std::exception& e) {
-      boxes.show(BoxIcon::Error, QStringLiteral("Vuvedid"),
-                 defaultReportText(QString::fromUtf8(e.what())));
+      if (report)
+        report(BoxIcon::Error, QStringLiteral("Vuvedid"),
+               defaultReportText(QString::fromUtf8(e.what())));
     }
   } catch (...) {
     // A box that itself fails must not take the program down: an unattended room has

@@ -5,13 +5,15 @@
 #include <QString>
 #include <functional>
 
-namespace vuvedid {
+#include "app/Problems.h"
 
-class IMessageBoxes;
+namespace vuvedid {
 
 // The default error report's text: the exception text with a full stop unless it ends in one.
 QString defaultReportText(const QString& what);
 
-void runGuarded(IMessageBoxes& boxes, const std::function<void()>& handler) noexcept;
+// report receives the default error report (the window's message boxes, or standard error
+// headless): icon Error, caption "Vuvedid".
+void runGuarded(const ProblemSink& report, const std::function<void()>& handler) noexcept;
 
 }  // namespace vuvedid

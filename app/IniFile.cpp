@@ -14,11 +14,6 @@ namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
-bool isBlankOrControl(QChar c) noexcept {
-  const char16_t u = c.unicode();
-  return u <= 0x20 || (u >= 0x7F && u <= 0x9F);
-}
-
 bool isBlankByte(char c) noexcept { return static_cast<unsigned char>(c) <= 0x20; }
 
 // [begin, end) of bytes without blanks and control bytes at both ends.
@@ -56,13 +51,6 @@ QByteArray oneLine(const QString& value) {
 }
 
 }  // namespace
-
-QString trimBlanksAndControls(const QString& text) {
-  qsizetype begin = 0, end = text.size();
-  while (begin < end && isBlankOrControl(text[begin])) ++begin;
-  while (end > begin && isBlankOrControl(text[end - 1])) --end;
-  return text.mid(begin, end - begin);
-}
 
 IniFile::Line IniFile::parseLine(QByteArray text, QByteArray eol, bool first) {
   Line line;
@@ -145,13 +133,7 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
   if (i < 0) return std::nullopt;
   const Line& l = lines_[i];
   QString v = trimBlanksAndControls(decode(l.text, l.valueStart, static_cast<int>(l.text.size())));
-  if (v.size() > kReadLimit) {
-    qsizetype cut = kReadLimit;
-    // Never leave half of a surrogate pair at the end.
-    if (v[cut - 1].isHighSurrogate()) --cut;
-    v.truncate(cut);
-  }
-  return v;
+  return cutText(v, kReadLimit);
 }
 
 QByteArray IniFile::newLineEnding() const {

@@ -29,6 +29,8 @@
 #include <optional>
 #include <vector>
 
+#include "app/Text.h"
+
 namespace vuvedid {
 
 class IniFile {
@@ -73,8 +75,5 @@ class IniFile {
 
   std::vector<Line> lines_;
 };
-
-// Blanks and control characters (C0, DEL, C1) removed at both ends.
-QString trimBlanksAndControls(const QString& text);
 
 }  // namespace vuvedid

@@ -9,6 +9,7 @@
 namespace vuvedid::trace {
 
 bool on() noexcept;
+// The program's monotonic clock in nanoseconds (also for uses other than marks).
 std::int64_t nowNs() noexcept;
 // text may be null; at most len bytes of it are written (len < 0: up to its NUL).
 void mark(const char* stage, std::int64_t ns, long long number = 0, const char* text = nullptr,

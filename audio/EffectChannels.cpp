@@ -3,22 +3,11 @@
 #include "app/IntConvert.h"
 #include "app/Logs.h"
 #include "app/Settings.h"
+#include "app/Text.h"
 #include "audio/EffectsView.h"
 #include "audio/PlaybackFailures.h"
 
 namespace vuvedid {
-
-namespace {
-
-// copy(text, index, count) with 1-based index: an index below 1 counts as 1, one past the
-// end or a count below 1 gives empty text.
-QString copy(const QString& text, qsizetype index, qsizetype count) {
-  if (index < 1) index = 1;
-  if (count < 1 || index > text.size()) return {};
-  return text.mid(index - 1, count);
-}
-
-}  // namespace
 
 EffectChannels::EffectChannels(IAudioLibrary& audio, Logs& logs, EffectsView& view,
                                const Settings& settings)

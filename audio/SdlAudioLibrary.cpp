@@ -56,11 +56,7 @@ inline float approach(float from, float to, float step, std::size_t frames) noex
   return from > to ? std::max(to, from - moved) : std::min(to, from + moved);
 }
 
-std::int64_t nowNs() noexcept {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+using trace::nowNs;
 
 bool validBufferFrames(long n) noexcept { return n >= 64 && n <= 16384; }
 

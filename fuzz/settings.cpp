@@ -70,13 +70,7 @@ QString asRead(const QString& value) {
   QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                   QStringConverter::Flag::ConvertInitialBom);
   v = utf8.decode(v.toUtf8());
-  v = vuvedid::trimBlanksAndControls(v);
-  if (v.size() > IniFile::kReadLimit) {
-    qsizetype cut = IniFile::kReadLimit;
-    if (v[cut - 1].isHighSurrogate()) --cut;
-    v.truncate(cut);
-  }
-  return v;
+  return vuvedid::cutText(vuvedid::trimBlanksAndControls(v), IniFile::kReadLimit);
 }
 
 void checkEditor(const QByteArray& bytes) {

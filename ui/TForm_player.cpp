@@ -407,7 +407,9 @@ void TForm_player::bindSettings() {
 }
 
 void TForm_player::guarded(const std::function<void()>& handler) noexcept {
-  runGuarded(*services.boxes, handler);
+  runGuarded([this](BoxIcon icon, const QString& caption,
+                    const QString& text) { services.boxes->show(icon, caption, text); },
+             handler);
 }
 
 // ---- Start-up and shutdown ----------------------------------------------------------

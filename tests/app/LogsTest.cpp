@@ -1,251 +1,149 @@
-// The two logs of the debug tab: line shapes and stamps, the enable boxes, the line bound,
-// and saving through the shared save dialog.
+// The two logs without a window: the bounded line stores, the log switches of the
+// settings, what a view is handed (at once or per batch), and a save of what it shows.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QPlainTextEdit>
-#include <QTextBlock>
-#include <functional>
-#include <optional>
+#include <QTemporaryDir>
+#include <utility>
+#include <vector>
 
 #include "app/Logs.h"
+#include "app/Settings.h"
 #include "support/AppFiles.h"
-#include "support/FormFixture.h"
+#include "support/Doubles.h"
 
 using namespace vuvedid;
 using namespace vuvedid::test;
 
 namespace {
 
-struct StampCase {
-  const char* name;
-  std::function<void(Logs&)> write;
-  QString line;
-};
-
-// The fixed clock stands at 9 December 2023 14:05:07.
-TEST(Logs, StampedLines) {
-  const StampCase cases[] = {
-      {"received message, month first", [](Logs& l) { l.stampedProtocol("play:room1", true); },
-       "play:room1 12.09.23 14:05:07"},
-      {"heartbeat, day first", [](Logs& l) { l.stampedProtocol("ping?MAC=DO3VEZEZO", false); },
-       "ping?MAC=DO3VEZEZO 09.12.23 14:05:07"},
-      {"playback failure, one space", [](Logs& l) { l.playbackFailure("Файл не существует "); },
-       "Файл не существует 09.12.23 14:05:07"},
-      {"empty payload", [](Logs& l) { l.stampedProtocol("", true); }, " 12.09.23 14:05:07"},
-  };
-  for (const StampCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    FormFixture f;
-    c.write(*f.form().logs);
-    EXPECT_EQ(linesOf(f.form().M_protokol), QStringList{c.line});
-    EXPECT_TRUE(linesOf(f.form().memo2).isEmpty());
+// Records every hand-over; shows what was handed over, or what a test says was typed.
+class RecordingLogView final : public LogView {
+ public:
+  void appendLines(LogBox box, const QString& text) override {
+    appends.emplace_back(box, text);
+    shown[box == LogBox::Protocol ? 0 : 1] += text.split('\n');
   }
-
-  // Two digits everywhere, hours 00 to 23.
-  const QDateTime early(QDate(2005, 1, 2), QTime(0, 3, 4));
-  const QDateTime late(QDate(2099, 11, 30), QTime(23, 59, 59));
-  EXPECT_EQ(Logs::timeStamp(early, false), "02.01.05 00:03:04");
-  EXPECT_EQ(Logs::timeStamp(early, true), "01.02.05 00:03:04");
-  EXPECT_EQ(Logs::timeStamp(late, false), "30.11.99 23:59:59");
-}
-
-// A payload of several lines shows as several lines, the stamp at the end of the last.
-TEST(Logs, MultiLineTextShowsAsLines) {
-  FormFixture f;
-  f.form().logs->stampedProtocol("first\r\nsecond\r\n\r\nlast", true);
-  f.form().AddSysLog("a\r\nb");
-  EXPECT_EQ(linesOf(f.form().M_protokol),
-            QStringList({"first", "second", "", "last 12.09.23 14:05:07"}));
-  EXPECT_EQ(linesOf(f.form().memo2), QStringList({"a", "b"}));
-}
-
-TEST(Logs, EnableBoxes) {
-  FormFixture f;
-  TForm_player& form = f.form();
-  Logs& logs = *form.logs;
-  logs.stampedProtocol("one", false);
-  form.AddSysLog("Callback_on_connect");
-
-  form.Protokol->setChecked(false);
-  form.cxchb_LogEnable->setChecked(false);
-  logs.stampedProtocol("play:room1", true);
-  logs.stampedProtocol("ping", false);
-  logs.playbackFailure("Ошибка загрузки файла ");  // written whatever the box says
-  form.AddSysLog("Callback_on_publish mid=7");
-
-  form.Protokol->setChecked(true);
-  form.cxchb_LogEnable->setChecked(true);
-  logs.stampedProtocol("two", false);
-  form.AddSysLog("Callback_on_disconnect");
-
-  EXPECT_EQ(linesOf(form.M_protokol),
-            QStringList({"one 09.12.23 14:05:07", "Ошибка загрузки файла 09.12.23 14:05:07",
-                         "two 09.12.23 14:05:07"}));
-  EXPECT_EQ(linesOf(form.memo2), QStringList({"Callback_on_connect", "Callback_on_disconnect"}));
-}
-
-// Weeks of heartbeats: the box keeps the newest lines only, and saving them stays quick.
-TEST(Logs, BoundedToTheNewestLines) {
-  FormFixture f;
-  TForm_player& form = f.form();
-  // A full box in one go, then the program's own appends push the oldest lines out.
-  QStringList full;
-  for (int i = 0; i < kLogLineLimit; ++i) full << QString::number(i);
-  form.memo2->setPlainText(full.join('\n'));
-  for (int i = kLogLineLimit; i < kLogLineLimit + 3; ++i) form.AddSysLog(QString::number(i));
-  EXPECT_EQ(form.memo2->document()->blockCount(), kLogLineLimit);
-  EXPECT_EQ(form.memo2->document()->firstBlock().text(), "3");
-  EXPECT_EQ(form.memo2->document()->lastBlock().text(), QString::number(kLogLineLimit + 2));
-
-  f.saveDialog.answers.push_back(f.path("big.txt"));
-  form.BitBtn1Click();
-  const QByteArray saved = readBytes(f.path("big.txt"));
-  EXPECT_TRUE(saved.startsWith("3\r\n4\r\n"));
-  EXPECT_TRUE(saved.endsWith(QString::number(kLogLineLimit + 2).toLatin1() + "\r\n"));
-  EXPECT_EQ(saved.count("\r\n"), kLogLineLimit);
-}
-
-// A batch (a slice of network events) hands its lines over together: nothing is lost or
-// reordered, CRLF still splits lines, the bound still holds, and a turn of the event loop
-// inside the batch (a message box) shows what was written so far.
-TEST(Logs, BatchedLinesArriveTogetherInOrder) {
-  FormFixture f;
-  TForm_player& form = f.form();
-  Logs& logs = *form.logs;
-  logs.beginBatch();
-  logs.beginBatch();  // nested: only the outermost end hands over
-  logs.stampedProtocol("one", false);
-  form.AddSysLog("a\r\nb");
-  logs.endBatch();
-  EXPECT_TRUE(linesOf(form.M_protokol).isEmpty());
-  logs.stampedProtocol("two", false);
-  QCoreApplication::processEvents();  // what a box's own event loop does
-  EXPECT_EQ(linesOf(form.M_protokol),
-            QStringList({"one 09.12.23 14:05:07", "two 09.12.23 14:05:07"}));
-  EXPECT_EQ(linesOf(form.memo2), QStringList({"a", "b"}));
-  form.AddSysLog("c");
-  logs.endBatch();
-  EXPECT_EQ(linesOf(form.memo2), QStringList({"a", "b", "c"}));
-  logs.endBatch();  // one end too many changes nothing
-  form.AddSysLog("d");
-  EXPECT_EQ(linesOf(form.memo2).last(), "d");
-
-  // A batch that stays open (a box nobody closes) hands over once it holds a box's worth.
-  logs.beginBatch();
-  for (int i = 0; i < 3 * kLogLineLimit; ++i) form.AddSysLog(QString::number(i));
-  EXPECT_EQ(form.memo2->document()->blockCount(), kLogLineLimit);
-  EXPECT_EQ(form.memo2->document()->lastBlock().text(), QString::number(3 * kLogLineLimit - 1));
-  logs.endBatch();
-}
-
-struct SaveCase {
-  const char* name;
-  std::function<void(FormFixture&)> prepare;
-  std::optional<QString> answer;  // the name typed in the exe folder; nothing = cancel
-  QString savedAs;                // file expected afterwards (empty: none)
-  QByteArray bytes;
-  QString error;  // start of the error text ("" = no error)
+  QStringList shownLines(LogBox box) const override {
+    return shown[box == LogBox::Protocol ? 0 : 1];
+  }
+  std::vector<std::pair<LogBox, QString>> appends;
+  QStringList shown[2];
 };
 
-TEST(Logs, SavingTheProtocolLog) {
-  const auto failure = [](FormFixture& f) {
-    f.form().logs->playbackFailure("Файл не существует ");
-  };
-  const QByteArray failureLine = QString("Файл не существует 09.12.23 14:05:07\r\n").toUtf8();
-  const SaveCase cases[] = {
-      {"cancel", failure, std::nullopt, "", "", ""},
-      {"new file", failure, "proto.txt", "proto.txt", failureLine, ""},
-      {"replaces an existing file",
-       [&](FormFixture& f) {
-         failure(f);
-         writeBytes(f.path("old.txt"), QByteArray(5000, 'o'));
-       },
-       "old.txt", "old.txt", failureLine, ""},
-      {"no extension gets .txt", failure, "log", "log.txt", failureLine, ""},
-      {"own extension kept", failure, "archive.log", "archive.log", failureLine, ""},
-      {"empty log, empty file", [](FormFixture&) {}, "empty.txt", "empty.txt", "", ""},
-      {"typed text saved",
-       [](FormFixture& f) {
-         f.form().logs->stampedProtocol("play:room1", true);
-         f.form().M_protokol->moveCursor(QTextCursor::End);
-         f.form().M_protokol->insertPlainText("\nnote: Зал 2");
-       },
-       "typed.txt", "typed.txt",
-       QString("play:room1 12.09.23 14:05:07\r\nnote: Зал 2\r\n").toUtf8(), ""},
-      {"a folder at that path", [](FormFixture& f) { QDir().mkpath(f.path("taken.txt")); },
-       "taken.txt", "", "", "Cannot create file \""},
-      {"a FIFO at that path",
-       [](FormFixture& f) {
-         ASSERT_EQ(::mkfifo(QFile::encodeName(f.path("pipe.txt")).constData(), 0600), 0);
-       },
-       "pipe.txt", "", "", "Cannot create file \""},
-      {"a path under a regular file", [](FormFixture& f) { writeBytes(f.path("plain"), "x"); },
-       "plain/log.txt", "", "", "Cannot create file \""},
-  };
-  for (const SaveCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    FormFixture f;
-    c.prepare(f);
-    const QString before = f.form().M_protokol->toPlainText();
-    if (c.answer)
-      f.saveDialog.answers.push_back(f.path(*c.answer));
-    else
-      f.saveDialog.answers.push_back(std::nullopt);
-    const QStringList filesBefore = QDir(f.exeDir()).entryList(QDir::Files);
+struct Room {
+  Settings settings;
+  FixedClock clock;
+  Logs logs{settings, clock};
+  RecordingLogView view;
+  Room() { logs.setView(&view); }
+};
 
-    f.form().guarded([&] { f.form().BitBtn2Click(); });
-
-    EXPECT_EQ(f.saveDialog.lastFilter, "Текстовые файлы|*.txt|Все|*");
-    EXPECT_EQ(f.saveDialog.lastDefaultExt, "txt");
-    EXPECT_EQ(f.form().M_protokol->toPlainText(), before);
-    if (!c.savedAs.isEmpty()) {
-      EXPECT_EQ(readBytes(f.path(c.savedAs)), c.bytes);
-    }
-    if (c.error.isEmpty()) {
-      EXPECT_TRUE(f.boxes.boxes.empty());
+// What the switches let through, stamped, line breaks of every kind split; the store keeps
+// the same lines with a view and without one (a room without a window).
+TEST(LogStore, SwitchesStampsAndLineBreaks) {
+  for (const bool withView : {true, false}) {
+    SCOPED_TRACE(withView ? "with a view" : "without a view");
+    Room r;
+    if (!withView) r.logs.setView(nullptr);
+    r.logs.stampedProtocol("first\r\nsecond\rthird", true);
+    r.logs.AddSysLog("a\r\nb");
+    r.settings.protokol = false;
+    r.settings.log = false;
+    r.logs.stampedProtocol("hidden", false);
+    r.logs.AddSysLog("hidden");
+    r.logs.playbackFailure("Файл не существует ");  // written whatever protokol says
+    EXPECT_EQ(r.logs.lines(LogBox::Protocol),
+              QStringList({"first", "second", "third 12.09.23 14:05:07",
+                           "Файл не существует 09.12.23 14:05:07"}));
+    EXPECT_EQ(r.logs.lines(LogBox::System), QStringList({"a", "b"}));
+    if (withView) {
+      EXPECT_EQ(r.view.shown[0], r.logs.lines(LogBox::Protocol));
+      EXPECT_EQ(r.view.shown[1], r.logs.lines(LogBox::System));
     } else {
-      const QString target = f.path(*c.answer);
-      ASSERT_EQ(f.boxes.boxes.size(), 1u);
-      const QString text = f.boxes.boxes[0].text;
-      const QString head = c.error + target + "\". ";
-      EXPECT_TRUE(text.startsWith(head)) << text.toStdString();
-      EXPECT_GT(text.size(), head.size() + 1) << "no system error text";
-      EXPECT_EQ(f.boxes.boxes[0].caption, "Vuvedid");
-      EXPECT_EQ(f.boxes.boxes[0].icon, BoxIcon::Error);
-    }
-    if (!c.answer) {
-      EXPECT_EQ(QDir(f.exeDir()).entryList(QDir::Files), filesBefore);
-      EXPECT_EQ(f.form().SaveDialog1.fileName, "");
-    } else {
-      EXPECT_EQ(f.form().SaveDialog1.fileName,
-                c.savedAs.isEmpty() ? f.path(*c.answer) : f.path(c.savedAs));
+      EXPECT_TRUE(r.view.appends.empty());
     }
   }
 }
 
-// One dialog for both logs: the system log's button offers the name the protocol log was
-// saved under, and each button saves its own box.
-TEST(Logs, BothButtonsShareTheDialog) {
-  FormFixture f;
-  TForm_player& form = f.form();
-  form.logs->stampedProtocol("ping", false);
-  form.AddSysLog("Callback_on_publish mid=7");
-  f.saveDialog.answers = {f.path("first"), f.path("second.txt")};
-  form.BitBtn2Click();
-  form.BitBtn1Click();
-  EXPECT_EQ(f.saveDialog.offered, QStringList({"", f.path("first.txt")}));
-  EXPECT_EQ(readBytes(f.path("first.txt")), QByteArray("ping 09.12.23 14:05:07\r\n"));
-  EXPECT_EQ(readBytes(f.path("second.txt")), QByteArray("Callback_on_publish mid=7\r\n"));
+// Weeks of heartbeats: each store keeps its newest kLogLineLimit lines, each line cut to
+// kLogLineChars with its end (the stamp) kept.
+TEST(LogStore, BoundedInLinesAndLength) {
+  Room r;
+  r.logs.setView(nullptr);
+  for (int i = 0; i < kLogLineLimit + 3; ++i) r.logs.AddSysLog(QString::number(i));
+  const QStringList& sys = r.logs.lines(LogBox::System);
+  ASSERT_EQ(sys.size(), kLogLineLimit);
+  EXPECT_EQ(sys.first(), "3");
+  EXPECT_EQ(sys.last(), QString::number(kLogLineLimit + 2));
 
-  // A cancel keeps the last name on offer.
-  form.BitBtn2Click();
-  EXPECT_EQ(f.saveDialog.offered.last(), f.path("second.txt"));
-  EXPECT_EQ(form.SaveDialog1.fileName, f.path("second.txt"));
+  r.logs.stampedProtocol(QString(3 * kLogLineChars, 'x'), true);
+  const QString line = r.logs.lines(LogBox::Protocol).last();
+  EXPECT_EQ(line.size(), kLogLineChars);
+  EXPECT_TRUE(line.endsWith("x 12.09.23 14:05:07"));
+  EXPECT_TRUE(line.contains(" ... "));
+}
+
+// A batch hands each box its lines in one append when the outermost batch ends, or at the
+// next turn of the event loop; the store has them at once.
+TEST(LogStore, BatchHandsOverOncePerBox) {
+  Room r;
+  r.logs.beginBatch();
+  r.logs.beginBatch();
+  r.logs.stampedProtocol("one", false);
+  r.logs.AddSysLog("a");
+  r.logs.stampedProtocol("two", false);
+  r.logs.endBatch();
+  EXPECT_TRUE(r.view.appends.empty());
+  EXPECT_EQ(r.logs.lines(LogBox::Protocol).size(), 2);
+  r.logs.endBatch();
+  using Append = std::pair<LogBox, QString>;
+  EXPECT_EQ(r.view.appends,
+            (std::vector<Append>{{LogBox::Protocol, "one 09.12.23 14:05:07\ntwo 09.12.23 14:05:07"},
+                                 {LogBox::System, "a"}}));
+
+  r.view.appends.clear();
+  r.logs.beginBatch();
+  r.logs.AddSysLog("b");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(r.view.appends, (std::vector<Append>{{LogBox::System, "b"}}));
+  r.logs.endBatch();
+  EXPECT_EQ(r.view.appends.size(), 1u);
+}
+
+// A save writes the lines the view shows (typed ones included) with CRLF ends; a room
+// without a view saves its stores; a path that cannot be created is reported.
+TEST(LogStore, SaveWritesWhatIsShown) {
+  QTemporaryDir dir;
+  const QString base = dir.path() + '/';
+  Room r;
+  r.logs.stampedProtocol("ping", false);
+  r.view.shown[0] << QString("note: Зал 2") + QChar::LineSeparator + "more";
+  ScriptedSaveDialog dialog;
+  SaveDialogState state{"Текстовые файлы|*.txt|Все|*", "txt", {}};
+  dialog.answers = {base + "proto", base + "sys.txt", base + "headless.txt"};
+  r.logs.BitBtn2Click(dialog, state);
+  EXPECT_EQ(readBytes(base + "proto.txt"),
+            QString("ping 09.12.23 14:05:07\r\nnote: Зал 2\r\nmore\r\n").toUtf8());
+  EXPECT_EQ(state.fileName, base + "proto.txt");
+  r.logs.BitBtn1Click(dialog, state);
+  EXPECT_EQ(readBytes(base + "sys.txt"), "");
+  EXPECT_EQ(dialog.offered, QStringList({"", base + "proto.txt"}));
+
+  r.logs.setView(nullptr);
+  r.logs.BitBtn2Click(dialog, state);
+  EXPECT_EQ(readBytes(base + "headless.txt"), "ping 09.12.23 14:05:07\r\n");
+
+  QDir().mkpath(base + "taken.txt");
+  dialog.answers = {base + "taken.txt"};
+  try {
+    r.logs.BitBtn2Click(dialog, state);
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_TRUE(
+        QString::fromUtf8(e.what()).startsWith("Cannot create file \"" + base + "taken.txt\". "));
+  }
 }
 
 }  // namespace

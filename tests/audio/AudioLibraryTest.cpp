@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/Trace.h"
 #include "audio/SdlAudioLibrary.h"
 #include "support/Broker.h"
 #include "support/SoundFiles.h"
@@ -482,11 +483,7 @@ TEST_F(AudioLibraryTest, EndIsReportedOnceForAStreamThatPlaysOutAndNeverForOneCu
   };
   std::mutex m;
   std::vector<End> ends;
-  const auto steadyNs = [] {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  };
+  const auto steadyNs = [] { return trace::nowNs(); };
   lib.SetEndHandler([&](HSTREAM h, std::int64_t endNs) {
     const std::int64_t now = steadyNs();
     std::lock_guard<std::mutex> lk(m);
