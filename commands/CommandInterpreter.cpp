@@ -2,11 +2,11 @@
 
 #include "app/Trace.h"
 #include "commands/CommandText.h"
-#include "commands/Room.h"
+#include "commands/RoomCommands.h"
 
 namespace vuvedid {
 
-CommandInterpreter::CommandInterpreter(Room& room) : room_(room) {}
+CommandInterpreter::CommandInterpreter(RoomCommands& room) : room_(room) {}
 
 // Each test looks at the whole text on its own, so one text may fire several commands and
 // a keyword inside another command's argument fires too: controllers in the field send
@@ -14,7 +14,7 @@ CommandInterpreter::CommandInterpreter(Room& room) : room_(room) {}
 void CommandInterpreter::CommandsRun(const QString& myCMD) {
   const QString& T = myCMD;
   const qsizetype L = T.size();
-  Room& room = room_;
+  RoomCommands& room = room_;
   if (trace::on()) trace::mark("cmd", trace::nowNs(), 0, myCMD.toUtf8().constData());
 
   if (trim(T) == QLatin1String("reset")) room.reset();

@@ -9,6 +9,7 @@
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
 #include "commands/ProgramLauncher.h"
+#include "commands/RoomCommands.h"
 #include "commands/SpeechOutput.h"
 
 namespace vuvedid {
@@ -23,7 +24,7 @@ struct RoomViews {
   SpeechView& speech;
 };
 
-class Room {
+class Room final : public RoomCommands {
  public:
   Room(IAudioLibrary& audio, ISpeech& speech, IProcessStarter& starter, Logs& logs,
        ProblemReporter& problems, RoomViews views, const Settings& settings,
@@ -37,31 +38,31 @@ class Room {
   // ---- Commands ---------------------------------------------------------------------
   // "play:": the countdown stops, the channel falls silent, and the room's playlist is
   // built; its tick starts the first entry. Throws FileError for a missing folder.
-  void play(const QString& roomName);
+  void play(const QString& roomName) override;
   // "volume:": throws ConvertError for a text that is no integer.
-  void volume(const QString& level);
+  void volume(const QString& level) override;
   // "fx:"
-  void fx(const QString& argument);
+  void fx(const QString& argument) override;
   // "next": the channel falls silent and the tick starts the following entry.
-  void next();
+  void next() override;
   // "shufle", also the hidden shuffle button.
-  void shuffle();
+  void shuffle() override;
   // "speak:": the text is shown where the user types one, then spoken.
-  void speak(const QString& text);
+  void speak(const QString& text) override;
   // "cmdstr:": the locale's 8-bit texts, at most 255 bytes each.
-  void launch(const QByteArray& program, const QByteArray& parameters);
+  void launch(const QByteArray& program, const QByteArray& parameters) override;
   // "reset": every channel falls silent, the countdown and the playlist tick stop.
-  void reset();
+  void reset() override;
 
   // ---- A command and its button -------------------------------------------------------
   // "pause" always shows the pause mark and stops both timers, and pauses a playing
   // channel; the button acts only on a playing channel and leaves the playlist tick on.
-  void pause();
+  void pause() override;
   void pauseButton();
   // "resume" restarts the countdown and the playlist tick whatever was playing; the play
   // button leaves a playing channel alone and restarts the countdown from the track's
   // length, without the tick.
-  void resume();
+  void resume() override;
   void playButton();
   // The stop button: a playing channel stops and the whole player shows it stopped. (The
   // command that silences the room is "reset".)

@@ -84,9 +84,9 @@ bool sparseWav(const QString& path, std::uint32_t dataBytes) {
          f.resize(head.size() + qint64(dataBytes));
 }
 
-class BadInputAudio : public ::testing::Test {
+class OddSoundFiles : public ::testing::Test {
  protected:
-  BadInputAudio() {
+  OddSoundFiles() {
     form.folder_m->setText(dir.filePath(QStringLiteral("music")));
     form.folder_s->setText(dir.filePath(QStringLiteral("signals")));
     QDir().mkpath(form.folder_m->text() + QStringLiteral("/hall"));
@@ -119,7 +119,7 @@ struct Entry {
   const char* line;  // the protocol line its turn writes; null: it plays
 };
 
-TEST_F(BadInputAudio, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
+TEST_F(OddSoundFiles, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
   const Entry entries[] = {
       {"a plain.mp3", Kind::Tone, true, nullptr},
       {"b  two  blanks .mp3", Kind::Tone, true, nullptr},
@@ -171,7 +171,7 @@ TEST_F(BadInputAudio, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
 
 // An entry that turns into something else between the listing and its turn: it is
 // reported as missing (a FIFO must not block the open), and the next entry plays.
-TEST_F(BadInputAudio, EntryReplacedAfterTheListingIsReportedAndTheNextOnePlays) {
+TEST_F(OddSoundFiles, EntryReplacedAfterTheListingIsReportedAndTheNextOnePlays) {
   const Kind replacements[] = {Kind::Fifo, Kind::Folder, Kind::SelfLink, Kind::Garbage};
   for (const Kind kind : replacements) {
     SCOPED_TRACE(static_cast<int>(kind));
@@ -207,7 +207,7 @@ struct Effect {
   const char* line;  // null: it plays from the named file
 };
 
-TEST_F(BadInputAudio, EffectNamesAndThingsThatAreNoSound) {
+TEST_F(OddSoundFiles, EffectNamesAndThingsThatAreNoSound) {
   const Effect effects[] = {
       {"two  blanks.mp3", Kind::Tone, "fx:50!two  blanks.mp3", nullptr},
       {"it's \"quoted\".mp3", Kind::Tone, "fx:50!it's \"quoted\".mp3", nullptr},
@@ -253,7 +253,7 @@ TEST_F(BadInputAudio, EffectNamesAndThingsThatAreNoSound) {
 
 // A gigabyte of sound as a room's track and as an effect: it starts, plays on, and is read
 // as it plays instead of into memory.
-TEST_F(BadInputAudio, GigabyteFileStreamsWithoutHoldingItInMemory) {
+TEST_F(OddSoundFiles, GigabyteFileStreamsWithoutHoldingItInMemory) {
   constexpr std::uint32_t kBytes = 1u << 30;  // 6087 s of 16-bit stereo at 44.1 kHz
   const QString huge = dir.filePath(QStringLiteral("huge.wav"));
   ASSERT_TRUE(sparseWav(huge, kBytes));

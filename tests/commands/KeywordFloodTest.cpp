@@ -39,7 +39,7 @@ struct Case {
   QStringList logged = {};  // protocol lines
 };
 
-TEST(BadInputCommands, ThousandKeywordsInOneTextFireOnceEach) {
+TEST(KeywordFlood, ThousandKeywordsInOneTextFireOnceEach) {
   QTemporaryDir dir;
   QDir().mkpath(dir.filePath(QStringLiteral("music/hall")));
   ASSERT_TRUE(toneFile(dir.filePath(QStringLiteral("music/hall/a.mp3")), 2.0));
