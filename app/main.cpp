@@ -15,6 +15,7 @@
 #include "audio/SdlAudioLibrary.h"
 #include "commands/QProcessStarter.h"
 #include "commands/SpeechDispatcher.h"
+#include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtSaveDialog.h"
 #include "ui/TForm_player.h"
@@ -85,10 +86,10 @@ int main(int argc, char** argv) {
   // minutes. Read once here; without the variable the designed 20 s stays.
   bool heartbeatSet = false;
   const int heartbeatMs = qEnvironmentVariableIntValue("VUVEDID_HEARTBEAT_MS", &heartbeatSet);
-  if (heartbeatSet && heartbeatMs > 0) form.Timer_act->setInterval(heartbeatMs);
+  if (heartbeatSet && heartbeatMs > 0) form.mqtt->Timer_act->setInterval(heartbeatMs);
   form.FormCreate();
   form.show();
-  if (form.Timer_start1->enabled()) form.showMinimized();
+  if (form.mqtt->Timer_start1->enabled()) form.showMinimized();
   form.JvTrayIcon1->show();
   // Benchmarks only: a 100 ms GUI-thread tick whose marks show how late the event loop runs.
   QTimer traceTick;

@@ -122,7 +122,8 @@ TForm_player::TForm_player(const Services& s, QWidget* parent)
     std::fprintf(stderr, "vuvedid: %s\n", line.toUtf8().constData());  // the journal
   };
   interpreter = std::make_unique<CommandInterpreter>(*this);
-  mqtt = std::make_unique<MqttClient>(*this);
+  mqtt = std::make_unique<MqttClient>(settings, *logs, problems, *this);
+  mqtt->onCommand = [this](const QString& command) { CommandsRun(command); };
 
   connectEvents();
   showSettings();
@@ -309,9 +310,6 @@ void TForm_player::createControls() {
   // ---- Components ----
   timer3 = timer(this, "timer3", 1000);
   Timer_playfone = timer(this, "Timer_playfone", 1000);
-  Timer_act = timer(this, "Timer_act", 20000);
-  Timer_start1 = timer(this, "Timer_start1", 1000);
-  Timer_start2 = timer(this, "Timer_start2", 1000);
   SaveDialog1.filter = QStringLiteral("Текстовые файлы|*.txt|Все|*");
   SaveDialog1.defaultExt = QStringLiteral("txt");
   JvTrayIcon1 = new QSystemTrayIcon(this);
@@ -347,9 +345,6 @@ void TForm_player::connectEvents() {
   on(BitBtn1, &QToolButton::clicked, &TForm_player::BitBtn1Click);
   on(timer3, &QTimer::timeout, &TForm_player::timer3Timer);
   on(Timer_playfone, &QTimer::timeout, &TForm_player::Timer_playfoneTimer);
-  on(Timer_act, &QTimer::timeout, &TForm_player::Timer_actTimer);
-  on(Timer_start1, &QTimer::timeout, &TForm_player::Timer_start1Timer);
-  on(Timer_start2, &QTimer::timeout, &TForm_player::Timer_start2Timer);
   connect(JvTrayIcon1, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
@@ -446,7 +441,7 @@ void TForm_player::my_init() {
   PageControl1->setCurrentWidget(TabSheet1);
   applyLoadedSettings();
   if (!services.arguments.isEmpty() && services.arguments.first() == QLatin1String("start")) {
-    Timer_start1->setEnabled(true);
+    mqtt->Timer_start1->setEnabled(true);
     setWindowState(windowState() | Qt::WindowMinimized);
   }
 }
@@ -555,26 +550,61 @@ void TForm_player::Timer_playfoneTimer() {
 }
 void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
 
-// The unattended start: connect, and a second after a connect that went through, subscribe.
-// A room started this way keeps trying until its broker accepts it (a broker that boots
-// later than the room, an outage later on), and subscribes as soon as it is accepted.
-void TForm_player::Timer_start1Timer() {
-  Timer_start1->setEnabled(false);
-  mqtt->setUnattended();
-  btnConnectClick();
-  Timer_start2->setEnabled(true);
-}
-
-void TForm_player::Timer_start2Timer() {
-  Timer_start2->setEnabled(false);
-  if (!mqtt->f_connected) mqtt->subscribeWhenAccepted();
-  btn_SUBClick();
-}
+void TForm_player::Timer_start1Timer() { mqtt->Timer_start1Timer(); }
+void TForm_player::Timer_start2Timer() { mqtt->Timer_start2Timer(); }
 
 void TForm_player::AddSysLog(const QString& text) { logs->AddSysLog(text); }
 
 void TForm_player::appendLines(LogBox box, const QString& text) {
   (box == LogBox::Protocol ? M_protokol : memo2)->appendPlainText(text);
+}
+
+SessionOptions TForm_player::sessionOptions() const {
+  SessionOptions o;
+  o.CleanBox2 = CleanBox2->isChecked();
+  o.RetainBox = RetainBox->isChecked();
+  o.cxte_WillTopic = cxte_WillTopic->text();
+  o.cxte_WillPayload = cxte_WillPayload->text();
+  o.cxsped_KeepAlive = cxsped_KeepAlive->value();
+  o.cxrg_SubQoS = cxrg_SubQoS->itemIndex();
+  o.cxrg_PubQoS = cxrg_PubQoS->itemIndex();
+  return o;
+}
+
+QString TForm_player::debugCommand() const {
+  const QTableWidgetItem* cell = Commands->item(Commands->currentRow(), 0);
+  return cell ? cell->text() : QString();
+}
+
+void TForm_player::showConnectEnabled(bool enabled) { btnConnect->setEnabled(enabled); }
+
+void TForm_player::focusField(SessionField field) {
+  QWidget* w = nullptr;
+  switch (field) {
+    case SessionField::eLogin:
+      w = eLogin;
+      break;
+    case SessionField::cxte_WillTopic:
+      w = cxte_WillTopic;
+      break;
+    case SessionField::eIP:
+      w = eIP;
+      break;
+    case SessionField::eTopic:
+      w = eTopic;
+      break;
+    case SessionField::eTopicSend:
+      w = eTopicSend;
+      break;
+  }
+  if (w) w->setFocus();
+}
+
+void TForm_player::showBusy(bool busy) {
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
 }
 
 QStringList TForm_player::shownLines(LogBox box) const {

@@ -10,6 +10,7 @@
 #include "app/Problems.h"
 #include "app/Services.h"
 #include "app/Settings.h"
+#include "mqtt/SessionView.h"
 #include "ui/Widgets.h"
 
 class QCheckBox;
@@ -37,7 +38,7 @@ class SpeechOutput;
 class ProgramLauncher;
 class MqttClient;
 
-class TForm_player : public QWidget, public LogView {
+class TForm_player : public QWidget, public LogView, public SessionView {
   Q_OBJECT
 
  public:
@@ -92,6 +93,13 @@ class TForm_player : public QWidget, public LogView {
   // LogView: the protocol log in M_protokol, the system log in memo2.
   void appendLines(LogBox box, const QString& text) override;
   QStringList shownLines(LogBox box) const override;
+  // SessionView: the debug tab's session options, its selected command, btnConnect, the
+  // wait cursor.
+  SessionOptions sessionOptions() const override;
+  QString debugCommand() const override;
+  void showConnectEnabled(bool enabled) override;
+  void focusField(SessionField field) override;
+  void showBusy(bool busy) override;
 
   // The settings the logic reads: the settings tab shows them, and every edit there
   // changes them at once. Loaded (and saved) by settingsFile.
@@ -225,9 +233,6 @@ class TForm_player : public QWidget, public LogView {
   // Components without a place on a tab
   Timer* timer3 = nullptr;
   Timer* Timer_playfone = nullptr;
-  Timer* Timer_act = nullptr;
-  Timer* Timer_start1 = nullptr;
-  Timer* Timer_start2 = nullptr;
   SaveDialogState SaveDialog1;
   QSystemTrayIcon* JvTrayIcon1 = nullptr;
 

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "app/Timer.h"
+
 class QButtonGroup;
 class QToolButton;
 
@@ -96,29 +98,6 @@ class FileListBox : public QListWidget {
  private:
   QString directory_;
   QString mask_ = QStringLiteral("*.mp3");
-};
-
-}  // namespace vuvedid
-
-#include <QTimer>
-
-namespace vuvedid {
-
-// A timer with an enabled state: enabling one that already runs changes nothing (it is
-// not restarted), disabling stops it.
-class Timer : public QTimer {
-  Q_OBJECT
- public:
-  explicit Timer(int intervalMs, QObject* parent = nullptr) : QTimer(parent) {
-    setInterval(intervalMs);
-  }
-  bool enabled() const { return isActive(); }
-  void setEnabled(bool on) {
-    if (on && !isActive())
-      start();
-    else if (!on)
-      stop();
-  }
 };
 
 }  // namespace vuvedid

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "mqtt/MqttClient.h"
 #include "support/FormFixture.h"
 #include "ui/Fonts.h"
 
@@ -256,15 +257,17 @@ TEST(Window, TabsTimersAndComponents) {
   const struct {
     const char* name;
     int interval;
-  } timers[] = {{"timer3", 1000},
-                {"Timer_playfone", 1000},
-                {"Timer_act", 20000},
-                {"Timer_start1", 1000},
-                {"Timer_start2", 1000}};
+    Timer* owned;  // a timer of the session; the window's own are found by name
+  } timers[] = {{"timer3", 1000, nullptr},
+                {"Timer_playfone", 1000, nullptr},
+                {"Timer_act", 20000, w.mqtt->Timer_act.get()},
+                {"Timer_start1", 1000, w.mqtt->Timer_start1.get()},
+                {"Timer_start2", 1000, w.mqtt->Timer_start2.get()}};
   for (const auto& t : timers) {
     SCOPED_TRACE(t.name);
-    auto* timer = w.findChild<Timer*>(QString::fromLatin1(t.name));
+    auto* timer = t.owned ? t.owned : w.findChild<Timer*>(QString::fromLatin1(t.name));
     ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->objectName(), t.name);
     EXPECT_EQ(timer->interval(), t.interval);
     EXPECT_FALSE(timer->enabled());
   }
