@@ -15,6 +15,7 @@
 #include "audio/SdlAudioLibrary.h"
 #include "commands/QProcessStarter.h"
 #include "commands/SpeechDispatcher.h"
+#include "host/RoomHost.h"
 #include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtSaveDialog.h"
@@ -81,7 +82,9 @@ int main(int argc, char** argv) {
     _exit(status);
   };
 
-  vuvedid::TForm_player form(services);
+  vuvedid::RoomHost host(services, [&boxes](vuvedid::BoxIcon icon, const QString& caption,
+                                            const QString& text) { boxes.show(icon, caption, text); });
+  vuvedid::TForm_player form(host);
   // Soak runs only (bench/soak.sh): a shorter heartbeat squeezes a month of ticks into
   // minutes. Read once here; without the variable the designed 20 s stays.
   bool heartbeatSet = false;

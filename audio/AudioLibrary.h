@@ -4,6 +4,7 @@
 // over SDL2's output. Every call comes from the GUI thread.
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace vuvedid {
 
@@ -43,6 +44,13 @@ class IAudioLibrary {
   // A ducked stream (the music) gives way to the others while they sound, when the layer
   // ducks at all. Layers without ducking ignore it.
   virtual void ChannelSetDucked(HSTREAM /*h*/, bool /*ducked*/) noexcept {}
+  // Receives (h, steady-clock nanoseconds at which its last frame leaves the output) once
+  // for every stream played from then on that plays to its end; never for one stopped,
+  // paused or freed first. Called on a thread of the layer, which may be before that
+  // moment: the receiver hands it over (a queued call) and waits for the time itself.
+  // Empty: no receiver, and the layer does no extra work. Layers without it ignore it.
+  using EndHandler = std::function<void(HSTREAM h, std::int64_t endNs)>;
+  virtual void SetEndHandler(EndHandler /*handler*/) noexcept {}
   virtual bool Stop() noexcept = 0;  // output stopped: every channel silent at once
   virtual bool Free() noexcept = 0;  // everything released
 };

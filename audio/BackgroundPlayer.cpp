@@ -1,22 +1,17 @@
 #include "audio/BackgroundPlayer.h"
 
-#include <QCheckBox>
 #include <QDir>
-#include <QFileInfo>
-#include <QLabel>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QSlider>
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 #include "app/IntConvert.h"
 #include "app/Logs.h"
+#include "app/Problems.h"
+#include "app/Settings.h"
+#include "app/Trace.h"
 #include "audio/PlaybackFailures.h"
+#include "audio/PlayerView.h"
 #include "audio/PlaylistFolder.h"
-#include "ui/MessageBoxes.h"
-#include "ui/TForm_player.h"
 
 namespace vuvedid {
 
@@ -25,6 +20,10 @@ namespace {
 const QString kMissingFile = QStringLiteral("Файл не существует");
 const QString kEmptyPlaylist = QStringLiteral("Плейлист пуст ");
 const QString kNothingPlayable = QStringLiteral("Нет воспроизводимых файлов в плейлисте ");
+// Missing playlist files must not stack modal boxes on an unattended machine (one per
+// tick, or one per round of a room with a missing file): the tick shows the box once per
+// playlist build and only logs the rest.
+const QString kMissingInPlaylist = QStringLiteral("playlist: missing file");
 
 QString fileNamePart(const QString& path) {
   return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
@@ -32,50 +31,68 @@ QString fileNamePart(const QString& path) {
 
 }  // namespace
 
-BackgroundPlayer::BackgroundPlayer(TForm_player& form, IAudioLibrary& audio)
-    : form_(form), audio_(audio) {
+BackgroundPlayer::BackgroundPlayer(IAudioLibrary& audio, Logs& logs, ProblemReporter& problems,
+                                   PlayerView& view, const Settings& settings, EventRunner runEvent)
+    : audio_(audio), logs_(logs), problems_(problems), view_(view), settings_(settings) {
   random.randomize();
+  timer3.setObjectName(QStringLiteral("timer3"));
+  Timer_playfone.setObjectName(QStringLiteral("Timer_playfone"));
+  if (!runEvent) runEvent = [](const std::function<void()>& handler) { handler(); };
+  QObject::connect(&timer3, &QTimer::timeout, &timer3,
+                   [this, runEvent] { runEvent([this] { timer3Timer(); }); });
+  QObject::connect(&Timer_playfone, &QTimer::timeout, &Timer_playfone, [this, runEvent] {
+    runEvent([this] {
+      const std::int64_t t0 = trace::on() ? trace::nowNs() : 0;
+      Timer_playfoneTimer();
+      if (t0 != 0) trace::mark("tick", t0, trace::nowNs() - t0);
+    });
+  });
 }
-
-int BackgroundPlayer::defaultVolume() const { return form_.vol_default->value(); }
 
 void BackgroundPlayer::Player() { play(false); }
 
 BackgroundPlayer::Outcome BackgroundPlayer::play(bool fromTick) {
-  const QString path = form_.efilename->text();
+  const QString path = track_path;
   if (fone_state != 2) {
     if (!soundFileExists(path)) {
-      if (!fromTick || !missing_box_shown_) {
-        // Set before the box opens: ticks go on being delivered while it is open.
-        if (fromTick) missing_box_shown_ = true;
-        form_.services.boxes->show(BoxIcon::None, QStringLiteral("Vuvedid"), kMissingFile);
-      }
-      form_.logs->playbackFailure(kMissingFileLine);
+      problems_.report(BoxIcon::None, QStringLiteral("Vuvedid"), kMissingFile,
+                       fromTick ? kMissingInPlaylist : QString());
+      logs_.playbackFailure(kMissingFileLine);
       return Outcome::Missing;
     }
     audio_.ChannelStop(fone_chan);
     audio_.StreamFree(fone_chan);
     fone_chan = audio_.StreamCreateFile(path);
     if (fone_chan == 0) {
-      form_.logs->playbackFailure(kLoadFailedLine);
+      logs_.playbackFailure(kLoadFailedLine);
       return Outcome::LoadFailed;
     }
     audio_.ChannelSetDucked(fone_chan, true);  // the music gives way to effects and speech
   }
-  form_.setWindowTitle(fileNamePart(path));
+  view_.showTitle(fileNamePart(path));
   if (!audio_.ChannelPlay(fone_chan, false)) {
-    form_.logs->playbackFailure(kPlayFailedLine);
+    logs_.playbackFailure(kPlayFailedLine);
     return Outcome::PlayFailed;
   }
-  audio_.ChannelSetVolume(fone_chan, static_cast<float>(defaultVolume()) / 100.0f);
+  audio_.ChannelSetVolume(fone_chan, static_cast<float>(settings_.vol_default) / 100.0f);
   fone_state = 1;
   failed_in_row_ = 0;
   return Outcome::Played;
 }
 
+void BackgroundPlayer::setTimeLeft(int seconds) {
+  time_left = seconds;
+  view_.showTimeLeft(seconds);
+}
+
+void BackgroundPlayer::setProgress(int value) {
+  progress = value;
+  view_.showProgress(progress, progress_max);
+}
+
 void BackgroundPlayer::countdownStart(bool withProgress) {
   if (fone_state == 2) {
-    form_.timer3->setEnabled(true);
+    timer3.setEnabled(true);
     return;
   }
   const std::uint64_t length = audio_.ChannelGetLength(fone_chan);
@@ -91,40 +108,44 @@ void BackgroundPlayer::countdownStart(bool withProgress) {
     else
       track_len_sec = static_cast<std::int32_t>(std::min(seconds, 2147483647.0));
   }
-  form_.l_time->setText(QString::number(track_len_sec));
-  form_.timer3->setEnabled(true);
+  setTimeLeft(track_len_sec);
+  timer3.setEnabled(true);
   if (withProgress) {
     // A zero maximum would turn the bar into a busy indicator; an empty bar says "0".
-    form_.pb1->setMaximum(std::max(track_len_sec, 1));
-    form_.pb1->setValue(0);
+    progress_max = std::max(track_len_sec, 1);
+    setProgress(0);
   }
 }
 
+void BackgroundPlayer::countdownReset() {
+  timer3.setEnabled(false);
+  setProgress(0);
+  setTimeLeft(0);
+}
+
 void BackgroundPlayer::timer3Timer() {
-  const int left = tryStrToInt(form_.l_time->text()).value_or(0) - 1;
-  form_.l_time->setText(QString::number(left));
-  if (form_.pb1->value() < form_.pb1->maximum()) form_.pb1->setValue(form_.pb1->value() + 1);
-  if (left <= 0) {
-    form_.pb1->setValue(0);
-    form_.timer3->setEnabled(false);
-    form_.l_time->setText(QStringLiteral("0"));
+  setTimeLeft(time_left - 1);
+  if (progress < progress_max) setProgress(progress + 1);
+  if (time_left <= 0) {
+    countdownReset();
     fone_state = 0;
   }
 }
 
 void BackgroundPlayer::Timer_playfoneTimer() {
   if (audio_.ChannelIsActive(fone_chan) != ACTIVE_STOPPED) return;
-  const int count = form_.ListBox1->count();
+  const int count = static_cast<int>(playlist.size());
   if (count == 0) {
     // Nothing to play (an empty room, or resume before any playlist): say so once and
     // stop ticking until a play or resume command enables the tick again.
-    form_.Timer_playfone->setEnabled(false);
-    form_.logs->playbackFailure(kEmptyPlaylist);
+    Timer_playfone.setEnabled(false);
+    logs_.playbackFailure(kEmptyPlaylist);
     return;
   }
   if (track_no < 0 || track_no >= count) track_no = 0;
-  form_.efilename->setText(form_.ListBox1->item(track_no)->text());
-  form_.l_numtrack->setText(QString::number(track_no + 1));
+  track_path = playlist.at(track_no);
+  view_.showTrack(track_path);
+  view_.showTrackNumber(QString::number(track_no + 1));
   ++track_no;
   if (track_no > count - 1) track_no = 0;
 
@@ -133,82 +154,72 @@ void BackgroundPlayer::Timer_playfoneTimer() {
   if (fone_state == 2) fone_state = 0;
   const Outcome outcome = play(true);
   countdownStart(true);
-  const int volume = cmd_volume != 0 ? cmd_volume : defaultVolume();
+  const int volume = cmd_volume != 0 ? cmd_volume : settings_.vol_default;
   audio_.ChannelSetVolume(fone_chan, static_cast<float>(volume) / 100.0f);
 
-  if (outcome != Outcome::Played && ++failed_in_row_ >= form_.ListBox1->count()) {
+  if (outcome != Outcome::Played && ++failed_in_row_ >= playlist.size()) {
     // Every entry has failed in a row: retrying each second would only fill the log.
     failed_in_row_ = 0;
-    form_.Timer_playfone->setEnabled(false);
-    form_.logs->playbackFailure(kNothingPlayable);
+    Timer_playfone.setEnabled(false);
+    logs_.playbackFailure(kNothingPlayable);
   }
 }
 
 void BackgroundPlayer::playmusfoldername() {
   track_no = 0;
-  const FolderListing listing = listMp3Folder(form_.folder_m->text() + QLatin1Char('/') + room);
-  form_.FileListBox1->setDirectory(listing.folder);
-  form_.FileListBox1->setMask(QStringLiteral("*.mp3"));
-  form_.FileListBox1->setEntries(listing.names);
+  const FolderListing listing = listMp3Folder(settings_.folder_m + QLatin1Char('/') + room);
+  view_.showListing(listing.folder, listing.names);
   const QDir dir(listing.folder);
-  form_.ListBox1->clear();
-  for (const QString& name : listing.names) form_.ListBox1->addItem(dir.filePath(name));
-  missing_box_shown_ = false;
+  playlist.clear();
+  for (const QString& name : listing.names) playlist << dir.filePath(name);
+  view_.showPlaylist(playlist);
+  problems_.rearm(kMissingInPlaylist);
   failed_in_row_ = 0;
-  if (form_.chbx_shufle->isChecked()) form_.btn_shufleClick();
-  form_.Timer_playfone->setEnabled(true);
+  if (settings_.shufle) shuffle();
+  Timer_playfone.setEnabled(true);
 }
 
-void BackgroundPlayer::btn_shufleClick() {
-  QListWidget& list = *form_.ListBox1;
-  QListWidget& scratch = *form_.ListBox2;
-  scratch.clear();
-  while (list.count() > 0) {
-    const int r = static_cast<int>(random.next(static_cast<std::uint32_t>(list.count())));
-    scratch.addItem(list.item(r)->text());
-    delete list.takeItem(r);
+void BackgroundPlayer::shuffle() {
+  // Entries drawn one by one from what is left, so every order is reachable and the same
+  // seed gives the same order.
+  QStringList left = playlist;
+  QStringList order;
+  order.reserve(left.size());
+  while (!left.isEmpty()) {
+    const int r = static_cast<int>(random.next(static_cast<std::uint32_t>(left.size())));
+    order << left.takeAt(r);
   }
-  list.clear();
-  for (int i = 0; i < scratch.count(); ++i) list.addItem(scratch.item(i)->text());
+  view_.showShuffled(order);
+  playlist = order;
+  view_.showPlaylist(playlist);
 }
 
 void BackgroundPlayer::setlevel1(const QString& lev1) {
   const int volume = StrToInt(lev1);
   cmd_volume = volume;
-  form_.JvTrackBar1->setValue(std::clamp(volume, 0, 100));
-  form_.l_volume->setText(lev1);
+  view_.showVolume(std::clamp(volume, 0, 100), lev1);
   audio_.ChannelSetVolume(fone_chan, static_cast<float>(volume) / 100.0f);
 }
 
-void BackgroundPlayer::JvTrackBar1Change() {
-  audio_.ChannelSetVolume(fone_chan, static_cast<float>(form_.JvTrackBar1->value()) / 100.0f);
+void BackgroundPlayer::setBarVolume(int percent) {
+  audio_.ChannelSetVolume(fone_chan, static_cast<float>(percent) / 100.0f);
 }
 
-void BackgroundPlayer::btn_playClick() {
-  form_.l_stoped->setVisible(false);
-  if (fone_state == 1) return;
-  Player();
-  countdownStart(false);
+void BackgroundPlayer::showRoom(const QString& name) {
+  room = name;
+  view_.showRoom(room);
 }
 
-void BackgroundPlayer::btn_pauseClick() {
+void BackgroundPlayer::pauseChannel() {
   if (fone_state != 1) return;
-  form_.l_stoped->setVisible(true);
   audio_.ChannelPause(fone_chan);
   fone_state = 2;
-  form_.timer3->setEnabled(false);
 }
 
-void BackgroundPlayer::btn_stopClick() {
-  if (fone_state != 1) return;
-  form_.l_stoped->setVisible(false);
-  audio_.ChannelStop(fone_chan);
-  fone_state = 0;
-  form_.l_numtrack->setText(QStringLiteral("_"));
-  form_.pb1->setValue(0);
-  form_.timer3->setEnabled(false);
-  form_.l_time->setText(QStringLiteral("0"));
-  form_.Timer_playfone->setEnabled(false);
-}
+void BackgroundPlayer::stopChannel() { audio_.ChannelStop(fone_chan); }
+
+void BackgroundPlayer::showPaused(bool paused) { view_.showPaused(paused); }
+
+void BackgroundPlayer::showStoppedTrack() { view_.showTrackNumber(QStringLiteral("_")); }
 
 }  // namespace vuvedid

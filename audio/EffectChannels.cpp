@@ -1,30 +1,28 @@
 #include "audio/EffectChannels.h"
 
-#include <QCheckBox>
-#include <QFileInfo>
-#include <QSlider>
-
 #include "app/IntConvert.h"
 #include "app/Logs.h"
+#include "app/Settings.h"
 #include "app/Text.h"
+#include "audio/EffectsView.h"
 #include "audio/PlaybackFailures.h"
-#include "ui/TForm_player.h"
 
 namespace vuvedid {
 
-EffectChannels::EffectChannels(TForm_player& form, IAudioLibrary& audio)
-    : form_(form), audio_(audio) {}
+EffectChannels::EffectChannels(IAudioLibrary& audio, Logs& logs, EffectsView& view,
+                               const Settings& settings)
+    : audio_(audio), logs_(logs), view_(view), settings_(settings) {}
 
 EffectChannels::Slot EffectChannels::slot(int n) noexcept {
   switch (n) {
     case 1:
-      return {fx_chan1, fx_state1, form_.efilename1, form_.JvTrackBar2};
+      return {fx_chan1, fx_state1, fx_file1, fx_volume1};
     case 2:
-      return {fx_chan2, fx_state2, form_.efilename2, form_.JvTrackBar3};
+      return {fx_chan2, fx_state2, fx_file2, fx_volume2};
     case 3:
-      return {fx_chan3, fx_state3, form_.efilename3, form_.JvTrackBar4};
+      return {fx_chan3, fx_state3, fx_file3, fx_volume3};
     default:
-      return {fx_chan4, fx_state4, form_.efilename4, form_.JvTrackBar5};
+      return {fx_chan4, fx_state4, fx_file4, fx_volume4};
   }
 }
 
@@ -36,9 +34,9 @@ FxArguments sliceFx(const QString& fx) {
 
 void EffectChannels::playfx(const QString& fx) {
   const auto [volumeText, fileName] = sliceFx(fx);
-  const QString fullPath = form_.folder_s->text() + QLatin1Char('/') + fileName;
+  const QString fullPath = settings_.folder_s + QLatin1Char('/') + fileName;
 
-  if (form_.chbx_povtor->isChecked()) {
+  if (settings_.povtor) {
     for (int n = 1; n <= 4; ++n) {
       const HSTREAM h = slot(n).chan;
       if (h != 0 && audio_.ChannelGetFileName(h) == fullPath) audio_.ChannelStop(h);
@@ -51,28 +49,29 @@ void EffectChannels::playfx(const QString& fx) {
 
   const float volume = static_cast<float>(StrToInt(volumeText)) / 100.0f;
   Slot s = slot(chosen);
-  s.file->setText(fullPath);
+  s.file = fullPath;
+  view_.showEffectFile(chosen, fullPath);
   player(chosen, volume);
   audio_.ChannelSetVolume(s.chan, volume);
 }
 
 void EffectChannels::player(int n, std::optional<float> volume) {
   Slot s = slot(n);
-  const QString path = s.file->text();
+  const QString path = s.file;
   if (!soundFileExists(path)) {
-    form_.logs->playbackFailure(kMissingFileLine);
+    logs_.playbackFailure(kMissingFileLine);
     return;
   }
   audio_.ChannelStop(s.chan);
   audio_.StreamFree(s.chan);
   s.chan = audio_.StreamCreateFile(path);
   if (s.chan == 0) {
-    form_.logs->playbackFailure(kLoadFailedLine);
+    logs_.playbackFailure(kLoadFailedLine);
     return;
   }
   if (volume) audio_.ChannelSetVolume(s.chan, *volume);
   if (!audio_.ChannelPlay(s.chan, false)) {
-    form_.logs->playbackFailure(kPlayFailedLine);
+    logs_.playbackFailure(kPlayFailedLine);
     return;
   }
   s.state = 1;
@@ -86,18 +85,15 @@ void EffectChannels::Player4() { player(4); }
 void EffectChannels::button(int n) {
   if (slot(n).state != 1) player(n);
 }
-void EffectChannels::SpeedButton1Click() { button(1); }
-void EffectChannels::SpeedButton4Click() { button(2); }
-void EffectChannels::SpeedButton7Click() { button(3); }
-void EffectChannels::SpeedButton2Click() { button(4); }
 
-void EffectChannels::barChanged(int n) {
+void EffectChannels::setVolume(int n, int percent) {
   Slot s = slot(n);
-  audio_.ChannelSetVolume(s.chan, static_cast<float>(s.bar->value()) / 100.0f);
+  s.volume = percent;
+  audio_.ChannelSetVolume(s.chan, static_cast<float>(percent) / 100.0f);
 }
-void EffectChannels::JvTrackBar2Change() { barChanged(1); }
-void EffectChannels::JvTrackBar3Change() { barChanged(2); }
-void EffectChannels::JvTrackBar4Change() { barChanged(3); }
-void EffectChannels::JvTrackBar5Change() { barChanged(4); }
+
+void EffectChannels::stopAll() {
+  for (int n = 1; n <= 4; ++n) audio_.ChannelStop(slot(n).chan);
+}
 
 }  // namespace vuvedid

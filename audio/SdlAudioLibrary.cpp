@@ -219,6 +219,10 @@ struct Stream {
   std::atomic<bool> stalled{false};
   std::atomic<std::int64_t> playNs{0};
   std::atomic<std::int64_t> firstSoundNs{0};
+  // Its end is to be reported (set by a play while a receiver is set, cleared by any cut
+  // and by the report); when its last frame leaves the output (set by the callback).
+  std::atomic<bool> endWatch{false};
+  std::atomic<std::int64_t> endNs{0};
 
   State state = State::Fresh;  // GUI thread only
 };
@@ -276,6 +280,8 @@ struct SdlAudioLibrary::Impl {
   bool quit = false;                          // under workMutex
   bool wake = false;                          // under workMutex
   std::vector<std::shared_ptr<Stream>> work;  // under workMutex
+  EndHandler endHandler;                      // under workMutex
+  bool endHandlerSet = false;                 // GUI thread only
 
   Stream* find(HSTREAM h) const noexcept {
     if (h == 0) return nullptr;
@@ -303,6 +309,8 @@ struct SdlAudioLibrary::Impl {
 
   void workerLoop() noexcept {
     std::vector<std::shared_ptr<Stream>> local;
+    EndHandler handler;
+    std::vector<std::pair<HSTREAM, std::int64_t>> ends;
     // Decoding runs ahead by most of a second: it is the one job here that can wait, so it
     // yields the cores to the mixer and the GUI thread, whose delays are heard.
     setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
@@ -310,13 +318,16 @@ struct SdlAudioLibrary::Impl {
     while (!quit) {
       try {
         local = work;
+        handler = endHandler;
       } catch (...) {
         local.clear();
+        handler = nullptr;
       }
       wake = false;
       lk.unlock();
       bool busy = false;
-      bool pending = false;  // a stream still has frames to decode
+      bool watching = false;  // a watched stream still sounds
+      bool pending = false;   // a stream still has frames to decode
       for (const auto& s : local) {
         if (s->freed.load(std::memory_order_relaxed) ||
             s->sourceDone.load(std::memory_order_acquire))
@@ -326,12 +337,30 @@ struct SdlAudioLibrary::Impl {
         std::lock_guard<std::mutex> pl(s->produceMutex);
         if (s->produce(kVisitFrames) > 0) busy = true;
       }
+      if (handler) {
+        for (const auto& s : local) {
+          if (s->freed.load(std::memory_order_relaxed) ||
+              !s->endWatch.load(std::memory_order_relaxed))
+            continue;
+          if (!s->ended.load(std::memory_order_acquire)) {
+            watching = true;
+          } else if (s->endWatch.exchange(false, std::memory_order_relaxed)) {
+            try {
+              ends.emplace_back(s->id, s->endNs.load(std::memory_order_relaxed));
+            } catch (...) {
+            }
+          }
+        }
+      }
       local.clear();  // a freed stream is destroyed here, outside every lock
+      for (const auto& [id, at] : ends) handler(id, at);
+      ends.clear();
       lk.lock();
       // Nothing left to decode: sleep until a stream is created or played (both wake this
-      // thread) instead of polling, so an idle program costs no wake-ups here.
+      // thread) instead of polling, so an idle program costs no wake-ups here. A stream
+      // whose end is awaited is looked at every kIdleWait.
       if (!busy && !quit && !wake) {
-        if (pending)
+        if (pending || watching)
           workCv.wait_for(lk, kIdleWait);
         else
           workCv.wait(lk);
@@ -364,6 +393,7 @@ struct SdlAudioLibrary::Impl {
   // Takes the next frames of a sounding stream into a fading tail and leaves the stream
   // silent: what the layer reports changes at once, only the sound fades. Device lock held.
   void cut(Stream& s) noexcept {
+    s.endWatch.store(false, std::memory_order_relaxed);
     if (s.mixing && !s.ended.load(std::memory_order_relaxed) && s.gain > 0.0f) {
       for (Tail& t : tails) {
         if (t.played < t.length) continue;
@@ -454,9 +484,14 @@ struct SdlAudioLibrary::Impl {
           });
       if (got > 0) s->gain = approach(g0, target, step, got);
       if (got < frames) {
-        if (s->sourceDone.load(std::memory_order_acquire) && s->ring.available() == 0)
-          s->ended.store(true, std::memory_order_relaxed);
-        else
+        if (s->sourceDone.load(std::memory_order_acquire) && s->ring.available() == 0) {
+          // Its last frame is in this buffer and leaves the output after the buffer
+          // queued ahead of it.
+          if (s->endWatch.load(std::memory_order_relaxed))
+            s->endNs.store(nowNs() + static_cast<std::int64_t>(got + frames) * 1000000000 / im.freq,
+                           std::memory_order_relaxed);
+          s->ended.store(true, std::memory_order_release);
+        } else
           s->stalled.store(true, std::memory_order_relaxed);
       } else if (s->stalled.load(std::memory_order_relaxed)) {
         s->stalled.store(false, std::memory_order_relaxed);
@@ -720,6 +755,7 @@ bool SdlAudioLibrary::ChannelPlay(HSTREAM h, bool restart) noexcept {
         Impl::unmute(*s);
       }
       s->state = Stream::State::Playing;
+      s->endWatch.store(im.endHandlerSet, std::memory_order_relaxed);
       im.notifyWorker();
     }
     if (im.outputStopped) {
@@ -876,6 +912,13 @@ void SdlAudioLibrary::setSpeechSounding(bool sounding) noexcept {
 
 bool SdlAudioLibrary::speechSounding() const noexcept {
   return impl_->speechSounding.load(std::memory_order_relaxed);
+}
+
+void SdlAudioLibrary::SetEndHandler(EndHandler handler) noexcept {
+  Impl& im = *impl_;
+  im.endHandlerSet = static_cast<bool>(handler);
+  std::lock_guard<std::mutex> lk(im.workMutex);
+  im.endHandler = std::move(handler);
 }
 
 void SdlAudioLibrary::ChannelSetDucked(HSTREAM h, bool ducked) noexcept {

@@ -65,6 +65,8 @@ class SdlAudioLibrary final : public IAudioLibrary {
   int reopenCount() const noexcept;
 
   void ChannelSetDucked(HSTREAM h, bool ducked) noexcept override;
+  // The decoding thread looks for ended streams every 10 ms while a watched one plays.
+  void SetEndHandler(EndHandler handler) noexcept override;
 
   // Device buffer in frames as opened (0 before Init).
   int bufferFrames() const noexcept;

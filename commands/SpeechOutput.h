@@ -3,18 +3,16 @@
 
 namespace vuvedid {
 
-class TForm_player;
 class ISpeech;
 
-// The speech test button: speaks the text of e_speak without waiting for it.
+// Speaks a text with the system's synthesizer without waiting for it.
 class SpeechOutput {
  public:
-  SpeechOutput(TForm_player& form, ISpeech& speech);
+  explicit SpeechOutput(ISpeech& speech);
   QString gpIVTxt;  // the current utterance
-  void btn_speakClick();
+  void speak(const QString& text);
 
  private:
-  TForm_player& form_;
   ISpeech& speech_;
 };
 

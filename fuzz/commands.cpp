@@ -13,6 +13,7 @@
 #include "FuzzApp.h"
 #include "FuzzCheck.h"
 #include "commands/CommandInterpreter.h"
+#include "commands/Room.h"
 #include "support/FormFixture.h"
 #include "support/SoundFiles.h"
 #include "ui/TForm_player.h"
@@ -70,8 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fixture->speech.spoken.clear();
 
   form.guarded([&] { form.interpreter->CommandsRun(text); });
-  if (form.Timer_playfone->enabled()) form.guarded([&] { form.Timer_playfoneTimer(); });
-  if (form.timer3->enabled()) form.guarded([&] { form.timer3Timer(); });
+  if (form.room->background.Timer_playfone.enabled())
+    form.guarded([&] { form.room->background.Timer_playfoneTimer(); });
+  if (form.room->background.timer3.enabled())
+    form.guarded([&] { form.room->background.timer3Timer(); });
   QCoreApplication::processEvents();
 
   // Only the keywords reach the outside world.

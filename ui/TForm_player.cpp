@@ -1,7 +1,5 @@
 #include "ui/TForm_player.h"
 
-#include <mosquitto.h>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,22 +20,18 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
-#include <cstdio>
 
 #include "app/AppInfo.h"
 #include "app/Errors.h"
 #include "app/EventGuard.h"
 #include "app/Logs.h"
+#include "app/Problems.h"
 #include "app/SettingsFile.h"
 #include "app/Trace.h"
 #include "audio/AudioLibrary.h"
-#include "audio/BackgroundPlayer.h"
-#include "audio/EffectChannels.h"
-#include "audio/SdlAudioLibrary.h"
 #include "commands/CommandInterpreter.h"
-#include "commands/ProgramLauncher.h"
-#include "commands/SpeechDispatcher.h"
-#include "commands/SpeechOutput.h"
+#include "commands/Room.h"
+#include "host/RoomHost.h"
 #include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
 
@@ -90,40 +84,27 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, b
   return c;
 }
 
-Timer* timer(QObject* parent, const char* name, int interval) {
-  auto* t = new Timer(interval, parent);
-  t->setObjectName(QString::fromLatin1(name));
-  return t;
-}
-
 }  // namespace
 
-TForm_player::TForm_player(const Services& s, QWidget* parent)
+TForm_player::TForm_player(RoomHost& h, QWidget* parent)
     : QWidget(parent),
-      services(s),
-      problems([this](BoxIcon icon, const QString& caption, const QString& text) {
-        services.boxes->show(icon, caption, text);
-      }) {
+      host(h),
+      services(h.services),
+      settings(h.settings),
+      problems(h.problems),
+      settingsFile(&h.settingsFile),
+      logs(&h.logs),
+      room(h.room.get()),
+      interpreter(h.interpreter.get()),
+      mqtt(h.mqtt.get()) {
   Form_player = this;
   setObjectName(QStringLiteral("Form_player"));
   setWindowTitle(QStringLiteral("Vuvedid_m"));
   createControls();
   layoutControls();
 
-  settingsFile = std::make_unique<SettingsFile>(services.exeDir);
-  logs = std::make_unique<Logs>(settings, *services.clock);
-  logs->setView(this);
-  background = std::make_unique<BackgroundPlayer>(*this, *services.audio);
-  effects = std::make_unique<EffectChannels>(*this, *services.audio);
-  speech = std::make_unique<SpeechOutput>(*this, *services.speech);
-  launcher = std::make_unique<ProgramLauncher>(*services.starter);
-  launcher->refused = [this](const QString& line) {
-    AddSysLog(line);
-    std::fprintf(stderr, "vuvedid: %s\n", line.toUtf8().constData());  // the journal
-  };
-  interpreter = std::make_unique<CommandInterpreter>(*this);
-  mqtt = std::make_unique<MqttClient>(settings, *logs, problems, *this);
-  mqtt->onCommand = [this](const QString& command) { CommandsRun(command); };
+  host.views.attach(*this);
+  host.logs.setView(this);
 
   connectEvents();
   showSettings();
@@ -131,10 +112,13 @@ TForm_player::TForm_player(const Services& s, QWidget* parent)
 }
 
 TForm_player::~TForm_player() {
-  // The MQTT side goes first: from here on no network event may reach the controls.
-  mqtt.reset();
+  // From here on nothing the room does reaches the controls.
+  host.views.detach();
+  host.logs.setView(nullptr);
   if (Form_player == this) Form_player = nullptr;
 }
+
+bool TForm_player::closed() const { return host.closed(); }
 
 void TForm_player::createControls() {
   PageControl1 = make<QTabWidget>(this, "PageControl1");
@@ -308,8 +292,6 @@ void TForm_player::createControls() {
   memo2->setMaximumBlockCount(kLogLineLimit);
 
   // ---- Components ----
-  timer3 = timer(this, "timer3", 1000);
-  Timer_playfone = timer(this, "Timer_playfone", 1000);
   SaveDialog1.filter = QStringLiteral("Текстовые файлы|*.txt|Все|*");
   SaveDialog1.defaultExt = QStringLiteral("txt");
   JvTrayIcon1 = new QSystemTrayIcon(this);
@@ -343,8 +325,15 @@ void TForm_player::connectEvents() {
   on(btnPublish, &QToolButton::clicked, &TForm_player::btnPublishClick);
   on(BitBtn2, &QToolButton::clicked, &TForm_player::BitBtn2Click);
   on(BitBtn1, &QToolButton::clicked, &TForm_player::BitBtn1Click);
-  on(timer3, &QTimer::timeout, &TForm_player::timer3Timer);
-  on(Timer_playfone, &QTimer::timeout, &TForm_player::Timer_playfoneTimer);
+  // What the user types or chooses as a track or effect file is what plays next.
+  connect(efilename->lineEdit(), &QLineEdit::textChanged, this,
+          [this](const QString& path) { room->background.track_path = path; });
+  QString* const effectFiles[4] = {&room->effects.fx_file1, &room->effects.fx_file2,
+                                   &room->effects.fx_file3, &room->effects.fx_file4};
+  FileEdit* const effectFields[4] = {efilename1, efilename2, efilename3, efilename4};
+  for (int i = 0; i < 4; ++i)
+    connect(effectFields[i]->lineEdit(), &QLineEdit::textChanged, this,
+            [file = effectFiles[i]](const QString& path) { *file = path; });
   connect(JvTrayIcon1, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
@@ -403,79 +392,26 @@ void TForm_player::bindSettings() {
 }
 
 void TForm_player::guarded(const std::function<void()>& handler) noexcept {
-  runGuarded([this](BoxIcon icon, const QString& caption,
-                    const QString& text) { services.boxes->show(icon, caption, text); },
-             handler);
+  host.guarded(handler);
 }
 
 // ---- Start-up and shutdown ----------------------------------------------------------
 
 void TForm_player::FormCreate() {
   my_init();
-
-  if ((services.audio->GetVersion() >> 16) != (kAudioInterfaceVersion >> 16)) {
-    services.boxes->show(BoxIcon::Error, QString(),
-                         QStringLiteral("Не корректная версия BASS.DLL"));
-    services.terminate(0);
-    return;
-  }
-  if (!services.audio->Init(-1, 44100)) {
-    services.boxes->show(BoxIcon::Error, QString(), QStringLiteral("Ошибка инициализация аудио"));
-    services.terminate(0);
-    return;
-  }
-  const int rc = mosquitto_lib_init();
-  if (rc != 0) {
-    services.boxes->show(BoxIcon::Error, QStringLiteral("Mosquitto library "),
-                         QStringLiteral("Mosquitto_lib_init error: %1").arg(rc));
-  }
+  host.checkLibraries();
 }
 
 void TForm_player::my_init() {
-  mqtt->user_disconnect = 0;
   setWindowTitle(QString::fromLatin1(kVersionCaption));
   l_vers->setText(windowTitle());
-  if (!settingsFile->exists()) return;
-  settingsFile->load(settings);
+  if (!host.my_init()) return;
   showSettings();
   PageControl1->setCurrentWidget(TabSheet1);
-  applyLoadedSettings();
-  if (!services.arguments.isEmpty() && services.arguments.first() == QLatin1String("start")) {
-    mqtt->Timer_start1->setEnabled(true);
-    setWindowState(windowState() | Qt::WindowMinimized);
-  }
+  if (host.startArgument()) setWindowState(windowState() | Qt::WindowMinimized);
 }
 
-// What the load hands to the layers built before it: the launch allow-list, and the
-// sound output, its buffer and the ducking, taken by the Init that follows the load.
-void TForm_player::applyLoadedSettings() {
-  launcher->allow = settings.launchAllow;
-  if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(services.audio)) {
-    sdl->setDeviceName(settings.audioDevice);
-    sdl->setBufferFrames(settings.audioBuffer);
-    sdl->setDucking(settings.duck);
-    if (auto* speechOut = dynamic_cast<SpeechDispatcher*>(services.speech)) {
-      if (settings.ducking())
-        speechOut->onSounding([sdl](bool on) { sdl->setSpeechSounding(on); });
-      else
-        speechOut->onSounding(nullptr);
-    }
-    // Its notices (a missing output, a lost one opened again) go to the system log and
-    // the journal, when a service.
-    sdl->setNotice([this](const QString& line) {
-      AddSysLog(line);
-      std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-    });
-  }
-}
-
-void TForm_player::FormClose() {
-  if (closed_) return;
-  closed_ = true;
-  services.audio->Stop();
-  services.audio->StreamFree(background->fone_chan);
-  services.audio->Free();
-}
+void TForm_player::FormClose() { host.FormClose(); }
 
 void TForm_player::JvTrayIcon1Click() {
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -518,40 +454,79 @@ void TForm_player::closeEvent(QCloseEvent* event) {
 
 // ---- Routing ----------------------------------------------------------------------------
 
-void TForm_player::btn_playClick() { background->btn_playClick(); }
-void TForm_player::btn_pauseClick() { background->btn_pauseClick(); }
-void TForm_player::btn_stopClick() { background->btn_stopClick(); }
-void TForm_player::JvTrackBar1Change() { background->JvTrackBar1Change(); }
-void TForm_player::JvTrackBar2Change() { effects->JvTrackBar2Change(); }
-void TForm_player::JvTrackBar3Change() { effects->JvTrackBar3Change(); }
-void TForm_player::JvTrackBar4Change() { effects->JvTrackBar4Change(); }
-void TForm_player::JvTrackBar5Change() { effects->JvTrackBar5Change(); }
-void TForm_player::SpeedButton1Click() { effects->SpeedButton1Click(); }
-void TForm_player::SpeedButton4Click() { effects->SpeedButton4Click(); }
-void TForm_player::SpeedButton7Click() { effects->SpeedButton7Click(); }
-void TForm_player::SpeedButton2Click() { effects->SpeedButton2Click(); }
-void TForm_player::btn_shufleClick() { background->btn_shufleClick(); }
+void TForm_player::btn_playClick() { room->playButton(); }
+void TForm_player::btn_pauseClick() { room->pauseButton(); }
+void TForm_player::btn_stopClick() { room->stopButton(); }
+void TForm_player::JvTrackBar1Change() { room->musicVolume(JvTrackBar1->value()); }
+void TForm_player::JvTrackBar2Change() { room->effectVolume(1, JvTrackBar2->value()); }
+void TForm_player::JvTrackBar3Change() { room->effectVolume(2, JvTrackBar3->value()); }
+void TForm_player::JvTrackBar4Change() { room->effectVolume(3, JvTrackBar4->value()); }
+void TForm_player::JvTrackBar5Change() { room->effectVolume(4, JvTrackBar5->value()); }
+void TForm_player::SpeedButton1Click() { room->effectButton(1); }
+void TForm_player::SpeedButton4Click() { room->effectButton(2); }
+void TForm_player::SpeedButton7Click() { room->effectButton(3); }
+void TForm_player::SpeedButton2Click() { room->effectButton(4); }
+void TForm_player::btn_shufleClick() { room->shuffle(); }
 void TForm_player::btn_save_mqttClick() {
   settingsFile->save(settings);
   services.boxes->show(BoxIcon::None, QString::fromLatin1(kAppTitle), QStringLiteral("Записано"));
 }
-void TForm_player::btn_speakClick() { speech->btn_speakClick(); }
+void TForm_player::btn_speakClick() { room->speakButton(e_speak->text()); }
 void TForm_player::btnConnectClick() { mqtt->btnConnectClick(); }
 void TForm_player::btnDisconnectClick() { mqtt->btnDisconnectClick(); }
 void TForm_player::btn_SUBClick() { mqtt->btn_SUBClick(); }
 void TForm_player::btnPublishClick() { mqtt->btnPublishClick(); }
 void TForm_player::BitBtn2Click() { logs->BitBtn2Click(*services.saveDialog, SaveDialog1); }
 void TForm_player::BitBtn1Click() { logs->BitBtn1Click(*services.saveDialog, SaveDialog1); }
-void TForm_player::timer3Timer() { background->timer3Timer(); }
-void TForm_player::Timer_playfoneTimer() {
-  const std::int64_t t0 = trace::on() ? trace::nowNs() : 0;
-  background->Timer_playfoneTimer();
-  if (t0 != 0) trace::mark("tick", t0, trace::nowNs() - t0);
-}
 void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
 
 void TForm_player::Timer_start1Timer() { mqtt->Timer_start1Timer(); }
 void TForm_player::Timer_start2Timer() { mqtt->Timer_start2Timer(); }
+
+// ---- What the room shows ------------------------------------------------------------------
+
+void TForm_player::showTitle(const QString& text) { setWindowTitle(text); }
+
+void TForm_player::showListing(const QString& folder, const QStringList& names) {
+  FileListBox1->setDirectory(folder);
+  FileListBox1->setMask(QStringLiteral("*.mp3"));
+  FileListBox1->setEntries(names);
+}
+
+void TForm_player::showPlaylist(const QStringList& paths) {
+  ListBox1->clear();
+  ListBox1->addItems(paths);
+}
+
+void TForm_player::showShuffled(const QStringList& paths) {
+  ListBox2->clear();
+  ListBox2->addItems(paths);
+}
+
+void TForm_player::showTrack(const QString& path) { efilename->setText(path); }
+void TForm_player::showTrackNumber(const QString& text) { l_numtrack->setText(text); }
+void TForm_player::showTimeLeft(int seconds) { l_time->setText(QString::number(seconds)); }
+
+void TForm_player::showProgress(int value, int maximum) {
+  if (pb1->maximum() != maximum) pb1->setMaximum(maximum);
+  pb1->setValue(value);
+}
+
+void TForm_player::showPaused(bool paused) { l_stoped->setVisible(paused); }
+
+void TForm_player::showVolume(int bar, const QString& text) {
+  JvTrackBar1->setValue(bar);
+  l_volume->setText(text);
+}
+
+void TForm_player::showRoom(const QString& name) { l_komnata->setText(name); }
+
+void TForm_player::showEffectFile(int slot, const QString& path) {
+  FileEdit* const files[4] = {efilename1, efilename2, efilename3, efilename4};
+  if (slot >= 1 && slot <= 4) files[slot - 1]->setText(path);
+}
+
+void TForm_player::showSpeechText(const QString& text) { e_speak->setText(text); }
 
 void TForm_player::AddSysLog(const QString& text) { logs->AddSysLog(text); }
 
@@ -615,6 +590,6 @@ QStringList TForm_player::shownLines(LogBox box) const {
   for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines << b.text();
   return lines;
 }
-void TForm_player::CommandsRun(const QString& myCMD) { interpreter->CommandsRun(myCMD); }
+void TForm_player::CommandsRun(const QString& myCMD) { host.CommandsRun(myCMD); }
 
 }  // namespace vuvedid

@@ -1,6 +1,7 @@
 #pragma once
-// The main window: it owns every named control (the controls are the settings and much of
-// the playing state) and routes each control event to the object that holds its logic.
+// The main window: it owns every named control (the controls are the settings) and routes
+// each control event to the object that holds its logic; the room's players tell it what
+// to show.
 // Every event entry point runs through runGuarded (app/EventGuard.h).
 #include <QWidget>
 #include <functional>
@@ -10,6 +11,9 @@
 #include "app/Problems.h"
 #include "app/Services.h"
 #include "app/Settings.h"
+#include "audio/EffectsView.h"
+#include "audio/PlayerView.h"
+#include "commands/SpeechView.h"
 #include "mqtt/SessionView.h"
 #include "ui/Widgets.h"
 
@@ -31,28 +35,34 @@ namespace vuvedid {
 
 class SettingsFile;
 class Logs;
-class BackgroundPlayer;
-class EffectChannels;
+class Room;
 class CommandInterpreter;
-class SpeechOutput;
-class ProgramLauncher;
 class MqttClient;
+class RoomHost;
 
-class TForm_player : public QWidget, public LogView, public SessionView {
+class TForm_player : public QWidget,
+                     public PlayerView,
+                     public EffectsView,
+                     public SpeechView,
+                     public LogView,
+                     public SessionView {
   Q_OBJECT
 
  public:
-  explicit TForm_player(const Services& services, QWidget* parent = nullptr);
+  // The window of host's room: it shows the room's state and routes its controls' events
+  // to the room. host outlives the window.
+  explicit TForm_player(RoomHost& host, QWidget* parent = nullptr);
   ~TForm_player() override;
 
-  const Services services;
+  RoomHost& host;
+  const Services& services;
 
   // ---- Start-up and shutdown --------------------------------------------------------
   void FormCreate();  // run once by the entry point (and test fixtures) after construction
   void my_init();
   void FormClose();
   void JvTrayIcon1Click();
-  bool closed() const { return closed_; }
+  bool closed() const;
 
   // ---- Event handlers, one per control event (each throws; the guard sits outside) ----
   void btn_playClick();
@@ -76,8 +86,6 @@ class TForm_player : public QWidget, public LogView, public SessionView {
   void btnPublishClick();
   void BitBtn2Click();
   void BitBtn1Click();
-  void timer3Timer();
-  void Timer_playfoneTimer();
   void Timer_actTimer();
   void Timer_start1Timer();
   void Timer_start2Timer();
@@ -101,21 +109,17 @@ class TForm_player : public QWidget, public LogView, public SessionView {
   void focusField(SessionField field) override;
   void showBusy(bool busy) override;
 
+  // ---- The host's parts -------------------------------------------------------------
   // The settings the logic reads: the settings tab shows them, and every edit there
   // changes them at once. Loaded (and saved) by settingsFile.
-  Settings settings;
+  Settings& settings;
   // Where the logic reports a problem: a box on the window's message boxes.
-  ProblemReporter problems;
-
-  // ---- Logic objects (owned) -----------------------------------------------------------
-  std::unique_ptr<SettingsFile> settingsFile;
-  std::unique_ptr<Logs> logs;
-  std::unique_ptr<BackgroundPlayer> background;
-  std::unique_ptr<EffectChannels> effects;
-  std::unique_ptr<SpeechOutput> speech;
-  std::unique_ptr<ProgramLauncher> launcher;
-  std::unique_ptr<CommandInterpreter> interpreter;
-  std::unique_ptr<MqttClient> mqtt;
+  ProblemReporter& problems;
+  SettingsFile* const settingsFile;
+  Logs* const logs;
+  Room* const room;
+  CommandInterpreter* const interpreter;
+  MqttClient* const mqtt;
 
   // ---- Controls ------------------------------------------------------------------------
   QTabWidget* PageControl1 = nullptr;
@@ -231,10 +235,23 @@ class TForm_player : public QWidget, public LogView, public SessionView {
   QPlainTextEdit* memo2 = nullptr;
 
   // Components without a place on a tab
-  Timer* timer3 = nullptr;
-  Timer* Timer_playfone = nullptr;
   SaveDialogState SaveDialog1;
   QSystemTrayIcon* JvTrayIcon1 = nullptr;
+
+  // ---- What the room shows ---------------------------------------------------------------
+  void showTitle(const QString& text) override;
+  void showListing(const QString& folder, const QStringList& names) override;
+  void showPlaylist(const QStringList& paths) override;
+  void showShuffled(const QStringList& paths) override;
+  void showTrack(const QString& path) override;
+  void showTrackNumber(const QString& text) override;
+  void showTimeLeft(int seconds) override;
+  void showProgress(int value, int maximum) override;
+  void showPaused(bool paused) override;
+  void showVolume(int bar, const QString& text) override;
+  void showRoom(const QString& room) override;
+  void showEffectFile(int slot, const QString& path) override;
+  void showSpeechText(const QString& text) override;
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -247,9 +264,7 @@ class TForm_player : public QWidget, public LogView, public SessionView {
   // The settings tab shows settings; each edit of one of its controls updates settings.
   void showSettings();
   void bindSettings();
-  void applyLoadedSettings();
 
-  bool closed_ = false;
   // Whether hiding to the tray suspended the application's quit on last window closed
   // (restored when the tray icon brings the window back).
   bool trayHeldQuit_ = false;

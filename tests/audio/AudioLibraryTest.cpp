@@ -16,12 +16,14 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/Trace.h"
 #include "audio/SdlAudioLibrary.h"
 #include "support/Broker.h"
 #include "support/SoundFiles.h"
@@ -472,6 +474,59 @@ TEST_F(AudioLibraryTest, TraceNotesPlayAndFirstSoundOnlyWhenAsked) {
   EXPECT_TRUE(waitUntil([&] { return lib.firstSoundNs(h) != 0; }, 2s));
   EXPECT_GT(lib.playCalledNs(h), 0);
   EXPECT_GE(lib.firstSoundNs(h), lib.playCalledNs(h));
+}
+
+TEST_F(AudioLibraryTest, EndIsReportedOnceForAStreamThatPlaysOutAndNeverForOneCutShort) {
+  struct End {
+    HSTREAM h;
+    std::int64_t endNs, seenNs;
+  };
+  std::mutex m;
+  std::vector<End> ends;
+  const auto steadyNs = [] { return trace::nowNs(); };
+  lib.SetEndHandler([&](HSTREAM h, std::int64_t endNs) {
+    const std::int64_t now = steadyNs();
+    std::lock_guard<std::mutex> lk(m);
+    ends.push_back({h, endNs, now});
+  });
+  auto count = [&] {
+    std::lock_guard<std::mutex> lk(m);
+    return ends.size();
+  };
+  const QString file = tone(QStringLiteral("a.wav"), 0.3);
+  const HSTREAM played = lib.StreamCreateFile(file);
+  const HSTREAM stopped = lib.StreamCreateFile(file);
+  const HSTREAM paused = lib.StreamCreateFile(file);
+  const HSTREAM freed = lib.StreamCreateFile(file);
+  ASSERT_TRUE(played && stopped && paused && freed);
+  const std::int64_t playedAt = steadyNs();
+  for (HSTREAM h : {played, stopped, paused, freed}) ASSERT_TRUE(lib.ChannelPlay(h, false));
+  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(lib.ChannelStop(stopped));
+  ASSERT_TRUE(lib.ChannelPause(paused));
+  ASSERT_TRUE(lib.StreamFree(freed));
+
+  ASSERT_TRUE(waitUntil([&] { return count() >= 1; }, 3s)) << "no end was reported";
+  std::this_thread::sleep_for(500ms);  // long enough for a wrong second report
+  {
+    std::lock_guard<std::mutex> lk(m);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].h, played);
+    // The end lies no earlier than the file's length after the play, whenever the report
+    // itself comes.
+    EXPECT_GE(ends[0].endNs - playedAt, 300'000'000);
+    EXPECT_LT(ends[0].seenNs - playedAt, 3'000'000'000);
+  }
+
+  // Played again, it ends again; a stream played before any receiver was set is not
+  // watched afterwards.
+  ASSERT_TRUE(lib.ChannelPlay(played, true));
+  ASSERT_TRUE(waitUntil([&] { return count() >= 2; }, 3s));
+  lib.SetEndHandler(nullptr);
+  ASSERT_TRUE(lib.ChannelPlay(played, true));
+  ASSERT_TRUE(waitUntil([&] { return lib.ChannelIsActive(played) == ACTIVE_STOPPED; }, 3s));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(count(), 2u);
 }
 
 // ---- The mixed output, measured on SDL's disk driver ----

@@ -13,6 +13,7 @@
 #include "audio/AudioLibrary.h"
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
+#include "commands/Room.h"
 #include "support/FormFixture.h"
 #include "support/SoundFiles.h"
 #include "ui/TForm_player.h"
@@ -87,13 +88,13 @@ class CommandsRun : public testing::Test {
     ASSERT_TRUE(sounds->ok) << "sox/lame could not make the sound files";
     FormFixture f;
     TForm_player& form = f.form();
-    BackgroundPlayer& bg = *form.background;
+    BackgroundPlayer& bg = form.room->background;
     IAudioLibrary& audio = *form.services.audio;
     form.folder_m->setText(sounds->music());
     form.folder_s->setText(sounds->signalFolder());
     if (row.before != Before::Fresh) form.efilename->setText(sounds->track());
-    form.l_time->setText(QStringLiteral("17"));
-    form.pb1->setValue(5);
+    bg.setTimeLeft(17);
+    bg.setProgress(5);
     if (row.before == Before::Playing || row.before == Before::Paused) {
       bg.Player();
       ASSERT_EQ(bg.fone_state, 1);
@@ -103,8 +104,8 @@ class CommandsRun : public testing::Test {
       ASSERT_EQ(bg.fone_state, 2);
     }
     // A running player: both timers ticking (no tick is due while a row runs).
-    form.timer3->setEnabled(true);
-    form.Timer_playfone->setEnabled(true);
+    bg.timer3.setEnabled(true);
+    bg.Timer_playfone.setEnabled(true);
     const bool markBefore = !form.l_stoped->isHidden();
 
     for (const QString& text : row.texts) form.guarded([&] { form.CommandsRun(text); });
@@ -113,10 +114,10 @@ class CommandsRun : public testing::Test {
       EXPECT_EQ(bg.fone_state, *row.foneState);
     }
     if (row.timer3) {
-      EXPECT_EQ(form.timer3->enabled(), *row.timer3);
+      EXPECT_EQ(bg.timer3.enabled(), *row.timer3);
     }
     if (row.playfone) {
-      EXPECT_EQ(form.Timer_playfone->enabled(), *row.playfone);
+      EXPECT_EQ(bg.Timer_playfone.enabled(), *row.playfone);
     }
     EXPECT_EQ(!form.l_stoped->isHidden(), row.stopMark.value_or(markBefore));
     if (row.backgroundSounding) {
@@ -136,7 +137,7 @@ class CommandsRun : public testing::Test {
     }
     if (row.effect1) {
       EXPECT_EQ(form.efilename1->text(), sounds->signalFolder() + "/" + *row.effect1);
-      EXPECT_NE(audio.ChannelIsActive(form.effects->fx_chan1), ACTIVE_STOPPED);
+      EXPECT_NE(audio.ChannelIsActive(form.room->effects.fx_chan1), ACTIVE_STOPPED);
     }
     if (row.speakField) {
       EXPECT_EQ(form.e_speak->text(), *row.speakField);

@@ -13,6 +13,7 @@
 
 #include "commands/ProgramLauncher.h"
 #include "commands/QProcessStarter.h"
+#include "commands/Room.h"
 #include "support/AppFiles.h"
 #include "support/FormFixture.h"
 #include "ui/TForm_player.h"
@@ -141,7 +142,7 @@ TEST_F(Launch, ProgramsThatCannotStartAreNotReported) {
   FormFixture f(options);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(f.form().launcher->RunProgram(c.program, "p"), c.result);
+    EXPECT_EQ(f.form().room->launcher.RunProgram(c.program, "p"), c.result);
   }
   EXPECT_TRUE(f.boxes.boxes.empty());
   spin(100);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/Errors.h"
+#include "commands/Room.h"
 #include "commands/SpeechDispatcher.h"
 #include "commands/SpeechOutput.h"
 #include "support/FormFixture.h"
@@ -47,7 +48,7 @@ TEST_F(Speech, TextsArriveUnchanged) {
   form.guarded([&] { form.btn_speakClick(); });
   EXPECT_TRUE(waitForLine(server, QStringLiteral("start:Привет мир")))
       << server.spoken().join('|').toStdString();
-  EXPECT_EQ(form.speech->gpIVTxt, QStringLiteral("Привет мир"));
+  EXPECT_EQ(form.room->speech.gpIVTxt, QStringLiteral("Привет мир"));
 
   // The command's text, with a keyword inside it.
   form.guarded([&] { form.CommandsRun(QStringLiteral("speak:Hello, room 3 next")); });
@@ -85,7 +86,7 @@ TEST_F(Speech, SpeakingDoesNotWaitForTheVoice) {
   ASSERT_TRUE(waitForLine(server, QStringLiteral("start:second")));
   const QStringList lines = server.spoken();
   EXPECT_EQ(lines.mid(0, 2), (QStringList{"start:first", "start:second"}));
-  EXPECT_EQ(form.speech->gpIVTxt, QStringLiteral("second"));
+  EXPECT_EQ(form.room->speech.gpIVTxt, QStringLiteral("second"));
 }
 
 TEST_F(Speech, MissingServiceIsReportedAndNothingHangs) {
@@ -99,7 +100,7 @@ TEST_F(Speech, MissingServiceIsReportedAndNothingHangs) {
     options.speech = &dispatcher;
     FormFixture f(options);
     TForm_player& form = f.form();
-    form.speech->gpIVTxt = QStringLiteral("earlier");
+    form.room->speech.gpIVTxt = QStringLiteral("earlier");
     form.guarded([&] { form.CommandsRun(QStringLiteral("speak:hello")); });
     ASSERT_EQ(f.boxes.boxes.size(), 1u);
     EXPECT_EQ(f.boxes.boxes[0].caption, QStringLiteral("Vuvedid"));
@@ -108,7 +109,7 @@ TEST_F(Speech, MissingServiceIsReportedAndNothingHangs) {
     EXPECT_TRUE(text.startsWith(kUnavailable)) << text.toStdString();
     EXPECT_TRUE(text.contains(dir.path())) << "names the socket: " << text.toStdString();
     EXPECT_TRUE(text.endsWith('.'));
-    EXPECT_EQ(form.speech->gpIVTxt, QStringLiteral("earlier"));
+    EXPECT_EQ(form.room->speech.gpIVTxt, QStringLiteral("earlier"));
   }
   EXPECT_LT(t.elapsed(), 5000);
 }

@@ -15,6 +15,7 @@
 #include "app/Logs.h"
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
+#include "commands/Room.h"
 #include "support/SoundFiles.h"
 
 using namespace vuvedid;
@@ -96,11 +97,11 @@ TEST(BadInput, NamesInAnyScriptWorkEndToEnd) {
 
   ASSERT_EQ(s.send({QStringLiteral("-m"), QStringLiteral("play:") + room}), 0);
   ASSERT_TRUE(waitFor([&] { return s.form.ListBox1->count() == 1; }, 5000));
-  s.form.Timer_playfoneTimer();
+  s.form.room->background.Timer_playfoneTimer();
   EXPECT_EQ(s.form.windowTitle(), track);
   EXPECT_EQ(s.form.l_komnata->text(), room);
   IAudioLibrary& audio = *s.form.services.audio;
-  const HSTREAM music1 = s.form.background->fone_chan;
+  const HSTREAM music1 = s.form.room->background.fone_chan;
   EXPECT_EQ(audio.ChannelIsActive(music1), ACTIVE_PLAYING);
   EXPECT_EQ(audio.ChannelGetFileName(music1),
             QDir(music + QLatin1Char('/') + room).filePath(track));
@@ -108,7 +109,7 @@ TEST(BadInput, NamesInAnyScriptWorkEndToEnd) {
   ASSERT_EQ(s.send({QStringLiteral("-m"), QStringLiteral("fx:50!") + effect}), 0);
   ASSERT_TRUE(waitFor([&] { return !s.form.efilename1->text().isEmpty(); }, 5000));
   EXPECT_EQ(s.form.efilename1->text(), signalFolder + QLatin1Char('/') + effect);
-  EXPECT_EQ(audio.ChannelIsActive(s.form.effects->fx_chan1), ACTIVE_PLAYING);
+  EXPECT_EQ(audio.ChannelIsActive(s.form.room->effects.fx_chan1), ACTIVE_PLAYING);
 
   s.press(&TForm_player::Timer_actTimer);
   const QString heartbeat = s.form.e_con_act->text();

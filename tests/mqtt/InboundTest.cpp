@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "MqttSession.h"
+#include "commands/Room.h"
 
 using namespace vuvedid;
 using namespace vuvedid::test;
@@ -38,8 +39,8 @@ TEST(Inbound, CommandIsLoggedMonthFirstExecutedAndReported) {
   s.form.Protokol->setChecked(false);
   const QStringList before = s.protocol();
   ASSERT_EQ(s.send({QStringLiteral("-m"), QStringLiteral("reset")}), 0);
-  s.form.timer3->setEnabled(true);
-  ASSERT_TRUE(waitFor([&] { return !s.form.timer3->enabled(); }, 3000));
+  s.form.room->background.timer3.setEnabled(true);
+  ASSERT_TRUE(waitFor([&] { return !s.form.room->background.timer3.enabled(); }, 3000));
   EXPECT_EQ(s.protocol(), before);
 }
 

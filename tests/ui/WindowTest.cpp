@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "commands/Room.h"
 #include "mqtt/MqttClient.h"
 #include "support/FormFixture.h"
 #include "ui/Fonts.h"
@@ -254,20 +255,21 @@ TEST(Window, TabsTimersAndComponents) {
   EXPECT_TRUE(w.TabSheet3->children().isEmpty());
   EXPECT_EQ(w.PageControl1->currentWidget(), w.TabSheet2);
 
+  // The player's two timers belong to the room's background channel, the rest to the window.
   const struct {
     const char* name;
     int interval;
-    Timer* owned;  // a timer of the session; the window's own are found by name
-  } timers[] = {{"timer3", 1000, nullptr},
-                {"Timer_playfone", 1000, nullptr},
+    const Timer* owned;  // the timer of the object that owns it
+  } timers[] = {{"timer3", 1000, &w.room->background.timer3},
+                {"Timer_playfone", 1000, &w.room->background.Timer_playfone},
                 {"Timer_act", 20000, w.mqtt->Timer_act.get()},
                 {"Timer_start1", 1000, w.mqtt->Timer_start1.get()},
                 {"Timer_start2", 1000, w.mqtt->Timer_start2.get()}};
   for (const auto& t : timers) {
     SCOPED_TRACE(t.name);
-    auto* timer = t.owned ? t.owned : w.findChild<Timer*>(QString::fromLatin1(t.name));
+    const Timer* timer = t.owned ? t.owned : w.findChild<Timer*>(QString::fromLatin1(t.name));
     ASSERT_NE(timer, nullptr);
-    EXPECT_EQ(timer->objectName(), t.name);
+    EXPECT_EQ(timer->objectName(), QLatin1String(t.name));
     EXPECT_EQ(timer->interval(), t.interval);
     EXPECT_FALSE(timer->enabled());
   }

@@ -18,6 +18,7 @@
 
 #include "audio/BackgroundPlayer.h"
 #include "audio/EffectChannels.h"
+#include "commands/Room.h"
 #include "support/AudioQtPrinters.h"
 #include "support/FormFixture.h"
 #include "support/SoundFiles.h"
@@ -83,9 +84,9 @@ bool sparseWav(const QString& path, std::uint32_t dataBytes) {
          f.resize(head.size() + qint64(dataBytes));
 }
 
-class BadInputAudio : public ::testing::Test {
+class OddSoundFiles : public ::testing::Test {
  protected:
-  BadInputAudio() {
+  OddSoundFiles() {
     form.folder_m->setText(dir.filePath(QStringLiteral("music")));
     form.folder_s->setText(dir.filePath(QStringLiteral("signals")));
     QDir().mkpath(form.folder_m->text() + QStringLiteral("/hall"));
@@ -106,7 +107,7 @@ class BadInputAudio : public ::testing::Test {
 
   FormFixture f;
   TForm_player& form = f.form();
-  BackgroundPlayer& bg = *form.background;
+  BackgroundPlayer& bg = form.room->background;
   IAudioLibrary& audio = *form.services.audio;
   QTemporaryDir dir;
 };
@@ -118,7 +119,7 @@ struct Entry {
   const char* line;  // the protocol line its turn writes; null: it plays
 };
 
-TEST_F(BadInputAudio, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
+TEST_F(OddSoundFiles, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
   const Entry entries[] = {
       {"a plain.mp3", Kind::Tone, true, nullptr},
       {"b  two  blanks .mp3", Kind::Tone, true, nullptr},
@@ -149,7 +150,7 @@ TEST_F(BadInputAudio, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
       if (!e.listed) continue;
       SCOPED_TRACE(e.name);
       form.M_protokol->clear();
-      form.Timer_playfoneTimer();
+      form.room->background.Timer_playfoneTimer();
       EXPECT_EQ(form.l_numtrack->text(), QString::number(++number));
       EXPECT_EQ(form.efilename->text(), hall(QString::fromUtf8(e.name)));
       if (e.line) {
@@ -162,7 +163,7 @@ TEST_F(BadInputAudio, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
         EXPECT_EQ(audio.ChannelGetFileName(bg.fone_chan), hall(QString::fromUtf8(e.name)));
         run(QStringLiteral("next"));
       }
-      EXPECT_TRUE(form.Timer_playfone->enabled());
+      EXPECT_TRUE(form.room->background.Timer_playfone.enabled());
     }
   }
   EXPECT_TRUE(f.boxes.boxes.empty());
@@ -170,7 +171,7 @@ TEST_F(BadInputAudio, PlaylistPlaysOddNamesAndSkipsWhatIsNoSound) {
 
 // An entry that turns into something else between the listing and its turn: it is
 // reported as missing (a FIFO must not block the open), and the next entry plays.
-TEST_F(BadInputAudio, EntryReplacedAfterTheListingIsReportedAndTheNextOnePlays) {
+TEST_F(OddSoundFiles, EntryReplacedAfterTheListingIsReportedAndTheNextOnePlays) {
   const Kind replacements[] = {Kind::Fifo, Kind::Folder, Kind::SelfLink, Kind::Garbage};
   for (const Kind kind : replacements) {
     SCOPED_TRACE(static_cast<int>(kind));
@@ -184,7 +185,7 @@ TEST_F(BadInputAudio, EntryReplacedAfterTheListingIsReportedAndTheNextOnePlays) 
     f.boxes.boxes.clear();
     form.M_protokol->clear();
 
-    form.Timer_playfoneTimer();
+    form.room->background.Timer_playfoneTimer();
     if (kind == Kind::Garbage) {
       EXPECT_EQ(protocol(), QStringList{kLoadFailed});
       EXPECT_TRUE(f.boxes.boxes.empty());
@@ -192,7 +193,7 @@ TEST_F(BadInputAudio, EntryReplacedAfterTheListingIsReportedAndTheNextOnePlays) 
       EXPECT_EQ(protocol(), QStringList{kMissing});
       EXPECT_EQ(f.boxes.texts(), QStringList{QStringLiteral("Файл не существует")});
     }
-    form.Timer_playfoneTimer();
+    form.room->background.Timer_playfoneTimer();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("b.mp3"));
     EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
     run(QStringLiteral("reset"));
@@ -206,7 +207,7 @@ struct Effect {
   const char* line;  // null: it plays from the named file
 };
 
-TEST_F(BadInputAudio, EffectNamesAndThingsThatAreNoSound) {
+TEST_F(OddSoundFiles, EffectNamesAndThingsThatAreNoSound) {
   const Effect effects[] = {
       {"two  blanks.mp3", Kind::Tone, "fx:50!two  blanks.mp3", nullptr},
       {"it's \"quoted\".mp3", Kind::Tone, "fx:50!it's \"quoted\".mp3", nullptr},
@@ -238,21 +239,21 @@ TEST_F(BadInputAudio, EffectNamesAndThingsThatAreNoSound) {
     if (e.line) {
       EXPECT_EQ(protocol(),
                 QStringList{QString::fromUtf8(e.line) == "load" ? kLoadFailed : kMissing});
-      EXPECT_EQ(form.effects->fx_state1, 0);
+      EXPECT_EQ(form.room->effects.fx_state1, 0);
     } else {
       EXPECT_TRUE(protocol().isEmpty()) << protocol().join('|').toStdString();
-      EXPECT_EQ(audio.ChannelIsActive(form.effects->fx_chan1), ACTIVE_PLAYING);
+      EXPECT_EQ(audio.ChannelIsActive(form.room->effects.fx_chan1), ACTIVE_PLAYING);
       const QString name = QString::fromUtf8(e.command).mid(6);
-      EXPECT_EQ(audio.ChannelGetFileName(form.effects->fx_chan1), signal(name));
+      EXPECT_EQ(audio.ChannelGetFileName(form.room->effects.fx_chan1), signal(name));
     }
-    form.effects->fx_state1 = 0;
+    form.room->effects.fx_state1 = 0;
   }
   EXPECT_TRUE(f.boxes.boxes.empty());
 }
 
 // A gigabyte of sound as a room's track and as an effect: it starts, plays on, and is read
 // as it plays instead of into memory.
-TEST_F(BadInputAudio, GigabyteFileStreamsWithoutHoldingItInMemory) {
+TEST_F(OddSoundFiles, GigabyteFileStreamsWithoutHoldingItInMemory) {
   constexpr std::uint32_t kBytes = 1u << 30;  // 6087 s of 16-bit stereo at 44.1 kHz
   const QString huge = dir.filePath(QStringLiteral("huge.wav"));
   ASSERT_TRUE(sparseWav(huge, kBytes));
@@ -262,20 +263,20 @@ TEST_F(BadInputAudio, GigabyteFileStreamsWithoutHoldingItInMemory) {
 
   const std::int64_t before = residentKb();
   run(QStringLiteral("play:hall"));
-  form.Timer_playfoneTimer();
+  form.room->background.Timer_playfoneTimer();
   ASSERT_EQ(form.windowTitle(), QStringLiteral("huge.mp3"));
   EXPECT_EQ(form.l_time->text(), QString::number(kBytes / (44100 * 4)));
   run(QStringLiteral("fx:50!huge.wav"));
   spin(1500);  // the decoding thread keeps both rings filled
   EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
-  EXPECT_EQ(audio.ChannelIsActive(form.effects->fx_chan1), ACTIVE_PLAYING);
+  EXPECT_EQ(audio.ChannelIsActive(form.room->effects.fx_chan1), ACTIVE_PLAYING);
   const std::int64_t grown = residentKb() - before;
   EXPECT_LT(grown, 50 * 1024) << "resident size grew by " << grown << " kB";
   RecordProperty("resident_growth_kb", static_cast<int>(grown));
 
   // The following commands are executed as ever.
   run(QStringLiteral("next"));
-  form.Timer_playfoneTimer();
+  form.room->background.Timer_playfoneTimer();
   EXPECT_EQ(form.windowTitle(), QStringLiteral("small.mp3"));
   EXPECT_TRUE(protocol().isEmpty()) << protocol().join('|').toStdString();
   run(QStringLiteral("reset"));

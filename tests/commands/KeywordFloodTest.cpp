@@ -12,6 +12,7 @@
 
 #include "audio/AudioLibrary.h"
 #include "audio/BackgroundPlayer.h"
+#include "commands/Room.h"
 #include "support/FormFixture.h"
 #include "support/SoundFiles.h"
 #include "ui/TForm_player.h"
@@ -38,7 +39,7 @@ struct Case {
   QStringList logged = {};  // protocol lines
 };
 
-TEST(BadInputCommands, ThousandKeywordsInOneTextFireOnceEach) {
+TEST(KeywordFlood, ThousandKeywordsInOneTextFireOnceEach) {
   QTemporaryDir dir;
   QDir().mkpath(dir.filePath(QStringLiteral("music/hall")));
   ASSERT_TRUE(toneFile(dir.filePath(QStringLiteral("music/hall/a.mp3")), 2.0));
@@ -84,8 +85,9 @@ TEST(BadInputCommands, ThousandKeywordsInOneTextFireOnceEach) {
     form.folder_m->setText(dir.filePath(QStringLiteral("music")));
     form.folder_s->setText(dir.filePath(QStringLiteral("music/hall")));
     form.guarded([&] { form.CommandsRun(QStringLiteral("play:hall")); });
-    form.Timer_playfoneTimer();
-    ASSERT_EQ(form.services.audio->ChannelIsActive(form.background->fone_chan), ACTIVE_PLAYING);
+    form.room->background.Timer_playfoneTimer();
+    ASSERT_EQ(form.services.audio->ChannelIsActive(form.room->background.fone_chan),
+              ACTIVE_PLAYING);
 
     form.guarded([&] { form.CommandsRun(c.text); });
     ASSERT_EQ(f.boxes.boxes.size(), static_cast<size_t>(c.boxes.size()));
@@ -95,14 +97,14 @@ TEST(BadInputCommands, ThousandKeywordsInOneTextFireOnceEach) {
     EXPECT_EQ(f.speech.spoken, c.spoken);
     EXPECT_EQ(form.M_protokol->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts),
               c.logged);
-    EXPECT_EQ(form.background->cmd_volume, c.commandVolume);
+    EXPECT_EQ(form.room->background.cmd_volume, c.commandVolume);
     EXPECT_EQ(!form.l_stoped->isHidden(), c.stopMark);
-    const int active = form.services.audio->ChannelIsActive(form.background->fone_chan);
+    const int active = form.services.audio->ChannelIsActive(form.room->background.fone_chan);
     EXPECT_EQ(active == ACTIVE_PLAYING, c.playing) << active;
 
     // The next text runs as ever.
     form.guarded([&] { form.CommandsRun(QStringLiteral("volume:40")); });
-    EXPECT_EQ(form.background->cmd_volume, 40);
+    EXPECT_EQ(form.room->background.cmd_volume, 40);
     EXPECT_EQ(f.boxes.boxes.size(), static_cast<size_t>(c.boxes.size()));
   }
 }
