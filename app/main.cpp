@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -23,13 +25,62 @@
 
 namespace {
 
+// A room without a window: the same host the window is built on, on a QCoreApplication
+// (no widget is ever created), started as "start" starts the window.
+int runHeadless(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
+  const QString exeDir = vuvedid::executableDir();
+  const QString ini = exeDir + QStringLiteral("MQTT.ini");
+  if (!QFileInfo::exists(ini)) {
+    std::fprintf(stderr, "vuvedid: no settings file %s\n", QFile::encodeName(ini).constData());
+    return 2;
+  }
+  vuvedid::SdlAudioLibrary audio;
+  vuvedid::SpeechDispatcher speech;
+  vuvedid::QProcessStarter starter;
+  vuvedid::SystemClock clock;
+  vuvedid::Services services;
+  services.audio = &audio;
+  services.speech = &speech;
+  services.starter = &starter;
+  services.clock = &clock;
+  services.arguments = QStringList{QStringLiteral("start")};
+  services.exeDir = exeDir;
+  services.terminate = [](int status) {
+    std::fflush(nullptr);
+    _exit(status);
+  };
+  // A box becomes one line on standard error (the journal, under systemd).
+  vuvedid::RoomHost host(services, [](vuvedid::BoxIcon, const QString& caption,
+                                      const QString& text) {
+    QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
+    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "vuvedid: %s\n", line.toUtf8().constData());
+  });
+  bool heartbeatSet = false;
+  const int heartbeatMs = qEnvironmentVariableIntValue("VUVEDID_HEARTBEAT_MS", &heartbeatSet);
+  if (heartbeatSet && heartbeatMs > 0) host.mqtt->Timer_act->setInterval(heartbeatMs);
+  host.my_init();
+  if (!host.checkLibraries()) return 0;
+  const int rc = QCoreApplication::exec();
+  // As with the window: the network thread is not stopped (the broker is to publish the
+  // last will), so leave at once.
+  std::fflush(nullptr);
+  _exit(rc);
+}
+
 constexpr const char* kUsage =
     "Usage: vuvedid [start]\n"
+    "       vuvedid --headless\n"
     "Plays room music, effects and speech on commands from an MQTT broker.\n"
     "Settings are read from MQTT.ini beside the program.\n"
     "\n"
     "  start                  start minimized, connect and subscribe by itself\n"
     "                         (only when MQTT.ini exists)\n"
+    "  --headless             run without a window (for a service): the unattended\n"
+    "                         start, problems as lines on standard error; ends with\n"
+    "                         status 2 when MQTT.ini is missing\n"
     "  --list-audio-devices   print the sound output devices and exit\n"
     "  --help                 print this help and exit\n"
     "  --version              print the version and exit\n";
@@ -51,6 +102,7 @@ int main(int argc, char** argv) {
       std::printf("%s\n", name.toUtf8().constData());
     return 0;
   }
+  if (argc > 1 && std::string_view(argv[1]) == "--headless") return runHeadless(argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
   // No display name: on X11 Qt would append it to every caption ("… — Vuvedid"), and the
@@ -82,8 +134,10 @@ int main(int argc, char** argv) {
     _exit(status);
   };
 
-  vuvedid::RoomHost host(services, [&boxes](vuvedid::BoxIcon icon, const QString& caption,
-                                            const QString& text) { boxes.show(icon, caption, text); });
+  vuvedid::RoomHost host(
+      services, [&boxes](vuvedid::BoxIcon icon, const QString& caption, const QString& text) {
+        boxes.show(icon, caption, text);
+      });
   vuvedid::TForm_player form(host);
   // Soak runs only (bench/soak.sh): a shorter heartbeat squeezes a month of ticks into
   // minutes. Read once here; without the variable the designed 20 s stays.

@@ -35,11 +35,9 @@ RoomHost::~RoomHost() {
 }
 
 void RoomHost::guarded(const std::function<void()>& handler) noexcept {
-  runGuarded(
-      [this](BoxIcon icon, const QString& caption, const QString& text) {
-        problems.report(icon, caption, text);
-      },
-      handler);
+  runGuarded([this](BoxIcon icon, const QString& caption,
+                    const QString& text) { problems.report(icon, caption, text); },
+             handler);
 }
 
 void RoomHost::CommandsRun(const QString& myCMD) { interpreter->CommandsRun(myCMD); }

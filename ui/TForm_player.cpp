@@ -391,9 +391,7 @@ void TForm_player::bindSettings() {
   tick(chbx_shufle, &Settings::shufle);
 }
 
-void TForm_player::guarded(const std::function<void()>& handler) noexcept {
-  host.guarded(handler);
-}
+void TForm_player::guarded(const std::function<void()>& handler) noexcept { host.guarded(handler); }
 
 // ---- Start-up and shutdown ----------------------------------------------------------
 
