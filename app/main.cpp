@@ -12,6 +12,7 @@
 
 #include "app/AppInfo.h"
 #include "app/ExeDir.h"
+#include "app/Headless.h"
 #include "app/Trace.h"
 #include "audio/AudioDevices.h"
 #include "audio/SdlAudioLibrary.h"
@@ -24,51 +25,6 @@
 #include "ui/TForm_player.h"
 
 namespace {
-
-// A room without a window: the same host the window is built on, on a QCoreApplication
-// (no widget is ever created), started as "start" starts the window.
-int runHeadless(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
-  const QString exeDir = vuvedid::executableDir();
-  const QString ini = exeDir + QStringLiteral("MQTT.ini");
-  if (!QFileInfo::exists(ini)) {
-    std::fprintf(stderr, "vuvedid: no settings file %s\n", QFile::encodeName(ini).constData());
-    return 2;
-  }
-  vuvedid::SdlAudioLibrary audio;
-  vuvedid::SpeechDispatcher speech;
-  vuvedid::QProcessStarter starter;
-  vuvedid::SystemClock clock;
-  vuvedid::Services services;
-  services.audio = &audio;
-  services.speech = &speech;
-  services.starter = &starter;
-  services.clock = &clock;
-  services.arguments = QStringList{QStringLiteral("start")};
-  services.exeDir = exeDir;
-  services.terminate = [](int status) {
-    std::fflush(nullptr);
-    _exit(status);
-  };
-  // A box becomes one line on standard error (the journal, under systemd).
-  vuvedid::RoomHost host(services, [](vuvedid::BoxIcon, const QString& caption,
-                                      const QString& text) {
-    QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
-    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "vuvedid: %s\n", line.toUtf8().constData());
-  });
-  bool heartbeatSet = false;
-  const int heartbeatMs = qEnvironmentVariableIntValue("VUVEDID_HEARTBEAT_MS", &heartbeatSet);
-  if (heartbeatSet && heartbeatMs > 0) host.mqtt->Timer_act->setInterval(heartbeatMs);
-  host.my_init();
-  if (!host.checkLibraries()) return 0;
-  const int rc = QCoreApplication::exec();
-  // As with the window: the network thread is not stopped (the broker is to publish the
-  // last will), so leave at once.
-  std::fflush(nullptr);
-  _exit(rc);
-}
 
 constexpr const char* kUsage =
     "Usage: vuvedid [start]\n"
@@ -102,7 +58,13 @@ int main(int argc, char** argv) {
       std::printf("%s\n", name.toUtf8().constData());
     return 0;
   }
-  if (argc > 1 && std::string_view(argv[1]) == "--headless") return runHeadless(argc, argv);
+  if (argc > 1 && std::string_view(argv[1]) == "--headless") {
+    // The windowless program beside this one loads no GUI library at all (a quarter less
+    // memory per room); without it the same room runs here.
+    const QByteArray headless = QFile::encodeName(vuvedid::executableDir()) + "vuvedid-headless";
+    if (::access(headless.constData(), X_OK) == 0) ::execv(headless.constData(), argv);
+    return vuvedid::runHeadless(argc, argv);
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
   // No display name: on X11 Qt would append it to every caption ("… — Vuvedid"), and the

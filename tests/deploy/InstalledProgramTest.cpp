@@ -253,6 +253,15 @@ TEST(InstalledProgram, HeadlessRoomPlaysAnEffectOnCommand) {
   run.process().start(staged().file(QStringLiteral("bin/vuvedid")), {QStringLiteral("--headless")});
   ASSERT_TRUE(broker.waitForLog(QStringLiteral("Received SUBSCRIBE from room1"), 15000))
       << run.process().readAllStandardError().toStdString();
+  // The windowless program runs (the per-user copy beside vuvedid): no GUI library loaded.
+  const QString proc = QStringLiteral("/proc/%1/").arg(run.process().processId());
+  EXPECT_TRUE(QFile::symLinkTarget(proc + QStringLiteral("exe"))
+                  .endsWith(QStringLiteral("/vuvedid-headless")));
+  QFile maps(proc + QStringLiteral("maps"));
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  const QByteArray mapped = maps.readAll();
+  EXPECT_FALSE(mapped.contains("libQt6Widgets")) << "a widget library is loaded";
+  EXPECT_FALSE(mapped.contains("libQt6Gui")) << "the GUI library is loaded";
   const qint64 silent = QFileInfo(out).size();
   ASSERT_EQ(mosquittoPub(broker, {QStringLiteral("-t"), QStringLiteral("recive"),
                                   QStringLiteral("-m"), QStringLiteral("fx:100!beep.mp3")}),
