@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -10,11 +12,14 @@
 
 #include "app/AppInfo.h"
 #include "app/ExeDir.h"
+#include "app/Headless.h"
 #include "app/Trace.h"
 #include "audio/AudioDevices.h"
 #include "audio/SdlAudioLibrary.h"
 #include "commands/QProcessStarter.h"
 #include "commands/SpeechDispatcher.h"
+#include "host/RoomHost.h"
+#include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtSaveDialog.h"
 #include "ui/TForm_player.h"
@@ -23,11 +28,15 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: vuvedid [start]\n"
+    "       vuvedid --headless\n"
     "Plays room music, effects and speech on commands from an MQTT broker.\n"
     "Settings are read from MQTT.ini beside the program.\n"
     "\n"
     "  start                  start minimized, connect and subscribe by itself\n"
     "                         (only when MQTT.ini exists)\n"
+    "  --headless             run without a window (for a service): the unattended\n"
+    "                         start, problems as lines on standard error; ends with\n"
+    "                         status 2 when MQTT.ini is missing\n"
     "  --list-audio-devices   print the sound output devices and exit\n"
     "  --help                 print this help and exit\n"
     "  --version              print the version and exit\n";
@@ -48,6 +57,13 @@ int main(int argc, char** argv) {
     for (const QString& name : vuvedid::listOutputDevices())
       std::printf("%s\n", name.toUtf8().constData());
     return 0;
+  }
+  if (argc > 1 && std::string_view(argv[1]) == "--headless") {
+    // The windowless program beside this one loads no GUI library at all (a quarter less
+    // memory per room); without it the same room runs here.
+    const QByteArray headless = QFile::encodeName(vuvedid::executableDir()) + "vuvedid-headless";
+    if (::access(headless.constData(), X_OK) == 0) ::execv(headless.constData(), argv);
+    return vuvedid::runHeadless(argc, argv);
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vuvedid::kAppTitle));
@@ -80,15 +96,19 @@ int main(int argc, char** argv) {
     _exit(status);
   };
 
-  vuvedid::TForm_player form(services);
+  vuvedid::RoomHost host(
+      services, [&boxes](vuvedid::BoxIcon icon, const QString& caption, const QString& text) {
+        boxes.show(icon, caption, text);
+      });
+  vuvedid::TForm_player form(host);
   // Soak runs only (bench/soak.sh): a shorter heartbeat squeezes a month of ticks into
   // minutes. Read once here; without the variable the designed 20 s stays.
   bool heartbeatSet = false;
   const int heartbeatMs = qEnvironmentVariableIntValue("VUVEDID_HEARTBEAT_MS", &heartbeatSet);
-  if (heartbeatSet && heartbeatMs > 0) form.Timer_act->setInterval(heartbeatMs);
+  if (heartbeatSet && heartbeatMs > 0) form.mqtt->Timer_act->setInterval(heartbeatMs);
   form.FormCreate();
   form.show();
-  if (form.Timer_start1->enabled()) form.showMinimized();
+  if (form.mqtt->Timer_start1->enabled()) form.showMinimized();
   form.JvTrayIcon1->show();
   // Benchmarks only: a 100 ms GUI-thread tick whose marks show how late the event loop runs.
   QTimer traceTick;

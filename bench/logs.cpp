@@ -21,6 +21,7 @@
 
 #include "Doubles.h"
 #include "audio/SdlAudioLibrary.h"
+#include "host/RoomHost.h"
 #include "ui/TForm_player.h"
 
 namespace {
@@ -70,7 +71,9 @@ int main(int argc, char** argv) {
   s.clock = &clock;
   s.exeDir = dir.path() + QLatin1Char('/');
   s.terminate = [](int) {};
-  vuvedid::TForm_player form(s);
+  vuvedid::RoomHost host(s, [&boxes](vuvedid::BoxIcon icon, const QString& caption,
+                                     const QString& text) { boxes.show(icon, caption, text); });
+  vuvedid::TForm_player form(host);
   form.FormCreate();
   form.Protokol->setChecked(true);
   form.cxchb_LogEnable->setChecked(true);

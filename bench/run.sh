@@ -74,7 +74,7 @@ MOSQUITTO=$(command -v mosquitto || echo /usr/sbin/mosquitto)
 log "building Release in $BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVUVEDID_TESTS=OFF \
   -DVUVEDID_BENCH=ON >/dev/null
-cmake --build "$BUILD" --target vuvedid bench_pub bench_onsets bench_logs bench_stats bench_gaps \
+cmake --build "$BUILD" --target vuvedid vuvedid-headless bench_pub bench_onsets bench_logs bench_stats bench_gaps \
   bench_create >/dev/null
 B=$BUILD/bench
 
@@ -148,6 +148,8 @@ start_app() {
   local dir=$WORK/app-$name
   mkdir -p "$dir"
   cp "$BUILD/vuvedid" "$dir/vuvedid"
+  # The windowless program "vuvedid --headless" runs, where the build has one.
+  if [ -x "$BUILD/vuvedid-headless" ]; then cp "$BUILD/vuvedid-headless" "$dir/"; fi
   cat >"$dir/MQTT.ini" <<EOF
 [MQTT]
 ip=127.0.0.1

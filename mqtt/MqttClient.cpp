@@ -2,49 +2,72 @@
 
 #include <mosquitto.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QTableWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <algorithm>
 
+#include "app/AppInfo.h"
 #include "app/Errors.h"
+#include "app/EventGuard.h"
 #include "app/Logs.h"
-#include "app/SettingsFile.h"
+#include "app/Settings.h"
 #include "app/Trace.h"
-#include "ui/MessageBoxes.h"
-#include "ui/TForm_player.h"
 
 namespace vuvedid {
 
 namespace {
 
 const QString kCaption = QStringLiteral("Error");
+// The one outage: a broker that stays away, or refuses the login, shows one box.
+const QString kOutage = QStringLiteral("broker-outage");
+
+std::unique_ptr<Timer> namedTimer(const char* name, int intervalMs) {
+  auto t = std::make_unique<Timer>(intervalMs);
+  t->setObjectName(QString::fromLatin1(name));
+  return t;
+}
 
 }  // namespace
 
-MqttClient::MqttClient(TForm_player& form) : form_(form) {
+MqttClient::MqttClient(const Settings& settings, Logs& logs, ProblemReporter& problems,
+                       SessionView& view)
+    : Timer_act(namedTimer("Timer_act", 20000)),
+      Timer_start1(namedTimer("Timer_start1", 1000)),
+      Timer_start2(namedTimer("Timer_start2", 1000)),
+      settings_(settings),
+      logs_(logs),
+      problems_(problems),
+      view_(view) {
   receiver_ = std::make_unique<EventReceiver>(
       [this](std::unique_ptr<T_win_message> message) {
         // Each event is an entry point of its own: a failing command ends only its own
         // handling.
-        form_.guarded([&] { OnMqttEvent(std::move(message)); });
+        guarded([&] { OnMqttEvent(std::move(message)); });
       },
       [this](bool starting) {
         // The log lines of a slice's events reach the boxes together.
-        form_.guarded([&] {
+        guarded([&] {
           if (starting)
-            form_.logs->beginBatch();
+            logs_.beginBatch();
           else
-            form_.logs->endBatch();
+            logs_.endBatch();
         });
       });
   retry_timer_ = std::make_unique<QTimer>();
   retry_timer_->setSingleShot(true);
   QObject::connect(retry_timer_.get(), &QTimer::timeout,
-                   [this] { form_.guarded([this] { retryConnect(); }); });
+                   [this] { guarded([this] { retryConnect(); }); });
+  QObject::connect(Timer_act.get(), &QTimer::timeout,
+                   [this] { guarded([this] { Timer_actTimer(); }); });
+  QObject::connect(Timer_start1.get(), &QTimer::timeout,
+                   [this] { guarded([this] { Timer_start1Timer(); }); });
+  QObject::connect(Timer_start2.get(), &QTimer::timeout,
+                   [this] { guarded([this] { Timer_start2Timer(); }); });
+}
+
+void MqttClient::guarded(const std::function<void()>& handler) {
+  runGuarded([this](BoxIcon icon, const QString& caption,
+                    const QString& text) { problems_.report(icon, caption, text); },
+             handler);
 }
 
 MqttClient::~MqttClient() {
@@ -58,7 +81,7 @@ MqttClient::~MqttClient() {
 void MqttClient::btnConnectClick() {
   user_disconnect_before_ = user_disconnect;
   act_ConnectExecute();
-  form_.btnConnect->setEnabled(false);
+  view_.showConnectEnabled(false);
   user_disconnect = 0;
 }
 
@@ -87,7 +110,7 @@ void MqttClient::act_ConnectExecute() {
 }
 
 void MqttClient::applyTls() {
-  const TlsSettings& tls = form_.settings.tls;
+  const TlsSettings& tls = settings_.tls;
   if (!tls.enabled) return;
   auto path = [](const QString& p) { return p.toLocal8Bit(); };
   const QByteArray ca = path(tls.cafile), cert = path(tls.certfile), key = path(tls.keyfile);
@@ -97,7 +120,7 @@ void MqttClient::applyTls() {
                                    cert.isEmpty() ? nullptr : cert.constData(),
                                    key.isEmpty() ? nullptr : key.constData(), nullptr);
   if (rc != 0) {
-    form_.AddSysLog(QStringLiteral("mosquitto_tls_set = %1 (%2)")
+    logs_.AddSysLog(QStringLiteral("mosquitto_tls_set = %1 (%2)")
                         .arg(rc)
                         .arg(QString::fromLocal8Bit(mosquitto_strerror(rc))));
     callFailed(QStringLiteral("Ошибка соединения: "), MosqCall::Connect, rc);
@@ -105,9 +128,9 @@ void MqttClient::applyTls() {
 }
 
 void MqttClient::ReadClientIdentity() {
-  if (form_.eLogin->text().isEmpty()) emptyField(form_.eLogin, QStringLiteral("User ID"));
-  f_clean_session = form_.CleanBox2->isChecked() ? 1 : 0;
-  StrToUtf8(form_.eLogin->text(), f_user_id);
+  if (settings_.login.isEmpty()) emptyField(SessionField::eLogin, QStringLiteral("User ID"));
+  f_clean_session = view_.sessionOptions().CleanBox2 ? 1 : 0;
+  StrToUtf8(settings_.login, f_user_id);
 }
 
 void MqttClient::CreateMosqSession() {
@@ -129,8 +152,8 @@ void MqttClient::CreateMosqSession() {
   if (!f_mosq) {
     session_.reset();
     session_tag_ = 0;
-    form_.services.boxes->show(BoxIcon::Warning, kCaption,
-                               QStringLiteral("Ошибка инициализации сессии MQTT клиента"));
+    problems_.report(BoxIcon::Warning, kCaption,
+                     QStringLiteral("Ошибка инициализации сессии MQTT клиента"));
     throw SilentAbort();
   }
   disconnect_requested_ = false;
@@ -146,16 +169,17 @@ void MqttClient::releaseSession(bool keepConnection) noexcept {
 }
 
 void MqttClient::ReadConnectParams() {
-  if (form_.cxte_WillTopic->text().isEmpty())
-    emptyField(form_.cxte_WillTopic, QStringLiteral("Will Topic"));
-  if (form_.eIP->text().isEmpty()) emptyField(form_.eIP, QStringLiteral("Host Name"));
-  f_retain = form_.RetainBox->isChecked() ? 1 : 0;
-  StrToUtf8(form_.cxte_WillTopic->text(), f_will_topic);
-  if (form_.cxte_WillPayload->text().isEmpty()) {
+  const SessionOptions o = view_.sessionOptions();
+  if (o.cxte_WillTopic.isEmpty())
+    emptyField(SessionField::cxte_WillTopic, QStringLiteral("Will Topic"));
+  if (settings_.ip.isEmpty()) emptyField(SessionField::eIP, QStringLiteral("Host Name"));
+  f_retain = o.RetainBox ? 1 : 0;
+  StrToUtf8(o.cxte_WillTopic, f_will_topic);
+  if (o.cxte_WillPayload.isEmpty()) {
     f_will_payload.clear();
     f_will_payload_len = 0;
   } else {
-    f_will_payload_len = StrToUtf8(form_.cxte_WillPayload->text(), f_will_payload);
+    f_will_payload_len = StrToUtf8(o.cxte_WillPayload, f_will_payload);
   }
   auto utf8OrEmpty = [](const QString& text, ByteString& dest) {
     if (text.isEmpty())
@@ -163,11 +187,11 @@ void MqttClient::ReadConnectParams() {
     else
       StrToUtf8(text, dest);
   };
-  utf8OrEmpty(form_.eLogin->text(), f_user_name);
-  utf8OrEmpty(form_.ePassword->text(), f_user_password);
-  utf8OrEmpty(form_.eIP->text(), f_hostname);
-  f_port = form_.eport->value();
-  f_keepalive = form_.cxsped_KeepAlive->value();
+  utf8OrEmpty(settings_.login, f_user_name);
+  utf8OrEmpty(settings_.password, f_user_password);
+  utf8OrEmpty(settings_.ip, f_hostname);
+  f_port = settings_.portNumber();
+  f_keepalive = o.cxsped_KeepAlive;
 }
 
 void MqttClient::act_DisconnectExecute() {
@@ -176,7 +200,7 @@ void MqttClient::act_DisconnectExecute() {
   setBusy();
   // Queues the DISCONNECT; the session's thread sends it and then ends.
   const int rc = session_ ? session_->stop() : mosquitto_disconnect(f_mosq);
-  if (rc != 0) form_.AddSysLog(QStringLiteral("mosquitto_disconnect = %1").arg(rc));
+  if (rc != 0) logs_.AddSysLog(QStringLiteral("mosquitto_disconnect = %1").arg(rc));
 }
 
 void MqttClient::btnDisconnectClick() {
@@ -187,7 +211,7 @@ void MqttClient::btnDisconnectClick() {
     if (session_ && !f_connected) session_->stop();
   }
   user_disconnect = 1;
-  form_.btnConnect->setEnabled(true);
+  view_.showConnectEnabled(true);
   act_DisconnectExecute();
 }
 
@@ -196,13 +220,30 @@ void MqttClient::btnDisconnectClick() {
 void MqttClient::btn_SUBClick() {
   if (!f_connected) throw SilentAbort();
   ++f_sub_id;
-  if (form_.eTopic->text().isEmpty()) emptyField(form_.eTopic, QStringLiteral("Subscribe Topic"));
-  f_sub_qos = form_.cxrg_SubQoS->itemIndex();
-  StrToUtf8(form_.eTopic->text(), f_sub_topic);
+  if (settings_.topic.isEmpty())
+    emptyField(SessionField::eTopic, QStringLiteral("Subscribe Topic"));
+  f_sub_qos = view_.sessionOptions().cxrg_SubQoS;
+  StrToUtf8(settings_.topic, f_sub_topic);
   const int rc = mosquitto_subscribe(f_mosq, &f_sub_id, f_sub_topic.c_str(), f_sub_qos);
   if (rc != 0) callFailed(QStringLiteral("Ошибка выполнения Subsribe: "), MosqCall::Subscribe, rc);
   subscribe_on_accept_ = false;
-  if (form_.chbx_act->isChecked()) form_.Timer_act->setEnabled(true);
+  if (settings_.chbx_act) Timer_act->setEnabled(true);
+}
+
+// The unattended start: connect, and a second after a connect that went through, subscribe.
+// A room started this way keeps trying until its broker accepts it (a broker that boots
+// later than the room, an outage later on), and subscribes as soon as it is accepted.
+void MqttClient::Timer_start1Timer() {
+  Timer_start1->setEnabled(false);
+  setUnattended();
+  btnConnectClick();
+  Timer_start2->setEnabled(true);
+}
+
+void MqttClient::Timer_start2Timer() {
+  Timer_start2->setEnabled(false);
+  if (!f_connected) subscribeWhenAccepted();
+  btn_SUBClick();
 }
 
 void MqttClient::btnPublishClick() { act_PublishExecute(); }
@@ -213,19 +254,15 @@ void MqttClient::publish(PublishKind kind) {
   const bool heartbeat = kind == PublishKind::Heartbeat;
   if (!f_connected) throw SilentAbort();
   ++f_pub_id;
-  if (form_.eTopicSend->text().isEmpty()) {
+  if (settings_.eTopicSend.isEmpty()) {
     if (heartbeat) throw SilentAbort();
-    emptyField(form_.eTopicSend, QStringLiteral("Pulished Topic"));
+    emptyField(SessionField::eTopicSend, QStringLiteral("Pulished Topic"));
   }
-  f_pub_retain = (!heartbeat && form_.RetainBox->isChecked()) ? 1 : 0;
-  f_pub_qos = form_.cxrg_PubQoS->itemIndex();
-  StrToUtf8(form_.eTopicSend->text(), f_pub_topic);
-  QString text;
-  if (heartbeat) {
-    text = form_.e_con_act->text();
-  } else if (const QTableWidgetItem* cell = form_.Commands->item(form_.Commands->currentRow(), 0)) {
-    text = cell->text();
-  }
+  const SessionOptions o = view_.sessionOptions();
+  f_pub_retain = (!heartbeat && o.RetainBox) ? 1 : 0;
+  f_pub_qos = o.cxrg_PubQoS;
+  StrToUtf8(settings_.eTopicSend, f_pub_topic);
+  const QString text = heartbeat ? settings_.e_con_act : view_.debugCommand();
   if (text.isEmpty()) {
     f_pub_payload.clear();
     f_pub_payload_len = 0;
@@ -233,7 +270,7 @@ void MqttClient::publish(PublishKind kind) {
     // What goes out is the text after a round trip through the 8-bit encoding.
     const QByteArray eightBit = text.toLocal8Bit();
     const QString back = QString::fromLocal8Bit(eightBit);
-    form_.logs->stampedProtocol(back, false);
+    logs_.stampedProtocol(back, false);
     f_pub_payload_len = StrToUtf8(back, f_pub_payload);
   }
   const int rc = mosquitto_publish(f_mosq, &f_pub_id, f_pub_topic.c_str(), f_pub_payload_len,
@@ -249,7 +286,7 @@ void MqttClient::publish(PublishKind kind) {
 }
 
 void MqttClient::Timer_actTimer() {
-  const bool reconnectAllowed = form_.chbx_reconnect->isChecked() && user_disconnect == 0;
+  const bool reconnectAllowed = settings_.reconnect && user_disconnect == 0;
   act_PublishExecute2();
   if (reconnectAllowed && publish_error == 1) reconnect();
 }
@@ -257,9 +294,9 @@ void MqttClient::Timer_actTimer() {
 void MqttClient::reconnect() {
   {
     const ScopedFlag scope(auto_disconnect_, true);
-    form_.btnDisconnectClick();
+    btnDisconnectClick();
   }
-  form_.btnConnectClick();
+  btnConnectClick();
   // The new session is under way: a refused heartbeat of the old one is history, and the
   // command topic is to be subscribed again once the broker accepts the new session.
   publish_error = 0;
@@ -268,7 +305,7 @@ void MqttClient::reconnect() {
 
 bool MqttClient::retryWanted() const {
   if (user_disconnect != 0) return false;
-  return unattended_ || (form_.chbx_reconnect->isChecked() && ever_connected_);
+  return unattended_ || (settings_.reconnect && ever_connected_);
 }
 
 bool MqttClient::retryPending() const noexcept { return retry_timer_->isActive(); }
@@ -284,18 +321,13 @@ void MqttClient::retryConnect() {
   if (!retryWanted() || f_connected) return;
   // One box tells the operator the broker is unreachable; the attempts that follow only go
   // to the system log, so an outage of hours leaves one box, not hundreds.
-  const ScopedFlag quiet(quiet_failures_, outage_reported_);
-  try {
-    reconnect();
-  } catch (...) {
-    outage_reported_ = true;
-    throw;
-  }
+  const Scoped<QString> quiet(report_key_, kOutage);
+  reconnect();
 }
 
 void MqttClient::sessionAccepted() {
   ever_connected_ = true;
-  outage_reported_ = false;
+  problems_.rearm(kOutage);
   retry_delay_ms_ = kFirstRetryMs;
 }
 
@@ -311,16 +343,15 @@ void MqttClient::sessionEnded(int rc) {
   } else if (!accepted && !refused) {
     // Nothing came of this Connect: the button and the flag are as before it (a refused
     // login, as before, leaves them as a connect that went through).
-    form_.btnConnect->setEnabled(true);
+    view_.showConnectEnabled(true);
     user_disconnect = user_disconnect_before_;
   }
   if (!accepted && !refused) {
     if (rc != 0)
-      form_.AddSysLog(QStringLiteral("mosquitto_connect = %1 (%2)")
+      logs_.AddSysLog(QStringLiteral("mosquitto_connect = %1 (%2)")
                           .arg(rc)
                           .arg(QString::fromLocal8Bit(mosquitto_strerror(rc))));
-    const ScopedFlag quiet(quiet_failures_, outage_reported_);
-    outage_reported_ = true;
+    const Scoped<QString> quiet(report_key_, kOutage);
     report(BoxIcon::Warning, QStringLiteral("Ошибка соединения: ") +
                                  resultText(MosqCall::Connect, rc == 0 ? MOSQ_ERR_ERRNO : rc));
   }
@@ -347,8 +378,7 @@ void MqttClient::OnMqttEvent(std::unique_ptr<T_win_message> R) {
       sessionAccepted();
     } else {
       // A refused login is shown once per outage, with the broker's reason.
-      const ScopedFlag quiet(quiet_failures_, outage_reported_);
-      outage_reported_ = true;
+      const Scoped<QString> quiet(report_key_, kOutage);
       report(BoxIcon::Warning, QStringLiteral("Ошибка соединения: ") +
                                    QString::fromLocal8Bit(mosquitto_connack_string(R->rc)));
     }
@@ -358,14 +388,14 @@ void MqttClient::OnMqttEvent(std::unique_ptr<T_win_message> R) {
     if (trace::on()) trace::mark("gui", trace::nowNs());
     T_received_MQTT_msg M;
     if (R->mosquitto_message) ConvertMosqMessage(*R->mosquitto_message, M);
-    form_.logs->stampedProtocol(M.payload, true);
-    form_.CommandsRun(M.payload);
+    logs_.stampedProtocol(M.payload, true);
+    if (onCommand) onCommand(M.payload);
   }
-  form_.AddSysLog(D);
+  logs_.AddSysLog(D);
   if (R->id == ON_CONNECT_ID && R->rc == 0 && R->session == session_tag_ &&
       (subscribe_on_accept_ || (resubscribe_tag_ != 0 && resubscribe_tag_ == R->session))) {
     resubscribe_tag_ = 0;
-    form_.btn_SUBClick();
+    btn_SUBClick();
   }
 }
 
@@ -380,17 +410,14 @@ void MqttClient::ConvertMosqMessage(const T_mosquitto_message& source,
 
 // ---- Boxes and cursor -------------------------------------------------------------------
 
-void MqttClient::emptyField(QWidget* field, const QString& name) {
+void MqttClient::emptyField(SessionField field, const QString& name) {
   report(BoxIcon::Error, QStringLiteral("Недопустимо пустое значение ") + name);
-  field->setFocus();
+  view_.focusField(field);
   throw SilentAbort();
 }
 
 void MqttClient::report(BoxIcon icon, const QString& text) {
-  if (quiet_failures_)
-    form_.AddSysLog(text);
-  else
-    form_.services.boxes->show(icon, kCaption, text);
+  if (!problems_.report(icon, kCaption, text, report_key_)) logs_.AddSysLog(text);
 }
 
 void MqttClient::callFailed(const QString& prefix, MosqCall call, int rc) {
@@ -401,14 +428,14 @@ void MqttClient::callFailed(const QString& prefix, MosqCall call, int rc) {
 // One override at most: a connect and a disconnect in a row still need one reset only.
 void MqttClient::setBusy() {
   if (busy_) return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  view_.showBusy(true);
   busy_ = true;
 }
 
 void MqttClient::resetCursor() noexcept {
   if (!busy_) return;
-  QApplication::restoreOverrideCursor();
   busy_ = false;
+  view_.showBusy(false);
 }
 
 }  // namespace vuvedid

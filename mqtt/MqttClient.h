@@ -4,21 +4,24 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
+#include "app/Problems.h"
+#include "app/Timer.h"
 #include "mqtt/EventBridge.h"
 #include "mqtt/NetworkSession.h"
 #include "mqtt/ResultTexts.h"
+#include "mqtt/SessionView.h"
 #include "mqtt/Utf8.h"
-#include "ui/MessageBoxes.h"
 
 class QTimer;
-class QWidget;
 struct mosquitto;
 
 namespace vuvedid {
 
-class TForm_player;
+class Logs;
+struct Settings;
 
 struct T_user_obj {
   std::int32_t Data = 0;
@@ -26,13 +29,23 @@ struct T_user_obj {
 
 class MqttClient {
  public:
-  explicit MqttClient(TForm_player& form);
+  // settings: the broker, the topics, the heartbeat; logs: the protocol and system lines;
+  // problems: the failure boxes; view: the debug tab's options and what the session shows.
+  MqttClient(const Settings& settings, Logs& logs, ProblemReporter& problems, SessionView& view);
   // Leaves an accepted connection as it is (no DISCONNECT: the broker is to publish the
   // will when the connection drops) but makes sure none of its events reaches the window
   // any more; a connect still under way is given up.
   ~MqttClient();
   MqttClient(const MqttClient&) = delete;
   MqttClient& operator=(const MqttClient&) = delete;
+
+  // Where a received command text goes (the command interpreter).
+  std::function<void(const QString&)> onCommand;
+
+  // The heartbeat (interval 20 s) and the two steps of the unattended start (1 s each).
+  const std::unique_ptr<Timer> Timer_act;
+  const std::unique_ptr<Timer> Timer_start1;
+  const std::unique_ptr<Timer> Timer_start2;
 
   // 1 after Disconnect was pressed; 0 at start-up and after every connect that went through.
   std::uint8_t user_disconnect = 0;
@@ -79,6 +92,8 @@ class MqttClient {
   void btn_SUBClick();
   void btnPublishClick();
   void Timer_actTimer();
+  void Timer_start1Timer();
+  void Timer_start2Timer();
 
   // ---- Operations ------------------------------------------------------------------------
   void act_ConnectExecute();
@@ -122,16 +137,22 @@ class MqttClient {
   // The broker accepted the current session.
   void sessionAccepted();
   void applyTls();
-  // The failure boxes of a connect, or system-log lines while quiet_failures_ is set.
+  // The failure boxes of a connect. While a repeat key is set (an outage), only its first
+  // report is a box; the others are system-log lines, until the broker accepts again.
   void report(BoxIcon icon, const QString& text);
+  // Runs a handler the way an event does (a failure becomes the default error report).
+  void guarded(const std::function<void()>& handler);
   // Lets go of the current session: its events stop, its thread ends by itself.
   void releaseSession(bool keepConnection) noexcept;
-  [[noreturn]] void emptyField(QWidget* field, const QString& name);
+  [[noreturn]] void emptyField(SessionField field, const QString& name);
   [[noreturn]] void callFailed(const QString& prefix, MosqCall call, int rc);
   void setBusy();
   void resetCursor() noexcept;
 
-  TForm_player& form_;
+  const Settings& settings_;
+  Logs& logs_;
+  ProblemReporter& problems_;
+  SessionView& view_;
   std::unique_ptr<EventReceiver> receiver_;
   std::unique_ptr<NetworkSession> session_;
   std::unique_ptr<QTimer> retry_timer_;
@@ -153,17 +174,18 @@ class MqttClient {
   bool busy_ = false;
   // Set while the reconnect itself presses Disconnect (not the user).
   bool auto_disconnect_ = false;
-  // The current outage has already shown its box.
-  bool outage_reported_ = false;
-  bool quiet_failures_ = false;
+  // The repeat key the failure reports are made under (empty: every one is a box).
+  QString report_key_;
 
   // Sets a flag for the life of a scope, restoring its old value after.
-  struct ScopedFlag {
-    ScopedFlag(bool& flag, bool value) : flag_(flag), old_(flag) { flag_ = value; }
-    ~ScopedFlag() { flag_ = old_; }
-    bool& flag_;
-    bool old_;
+  template <class T>
+  struct Scoped {
+    Scoped(T& flag, T value) : flag_(flag), old_(flag) { flag_ = std::move(value); }
+    ~Scoped() { flag_ = std::move(old_); }
+    T& flag_;
+    T old_;
   };
+  using ScopedFlag = Scoped<bool>;
 };
 
 }  // namespace vuvedid

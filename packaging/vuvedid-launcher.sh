@@ -8,12 +8,16 @@ set -eu
 # The program sits in ../lib/vuvedid from this script, wherever the tree was unpacked
 # (/usr for the package; a staging folder when the install is checked before packaging).
 here=$(dirname "$(readlink -f "$0")")
-installed="$here/../lib/vuvedid/vuvedid"
+installed="$here/../lib/vuvedid"
 home_dir="${VUVEDID_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/vuvedid}"
 mkdir -p "$home_dir"
-if ! cmp -s "$installed" "$home_dir/vuvedid"; then
-  cp "$installed" "$home_dir/vuvedid.new"
-  chmod 755 "$home_dir/vuvedid.new"
-  mv -f "$home_dir/vuvedid.new" "$home_dir/vuvedid"
-fi
+# The windowless program (vuvedid --headless runs it) keeps its copy beside the other.
+for name in vuvedid vuvedid-headless; do
+  [ -f "$installed/$name" ] || continue
+  if ! cmp -s "$installed/$name" "$home_dir/$name"; then
+    cp "$installed/$name" "$home_dir/$name.new"
+    chmod 755 "$home_dir/$name.new"
+    mv -f "$home_dir/$name.new" "$home_dir/$name"
+  fi
+done
 exec "$home_dir/vuvedid" "$@"

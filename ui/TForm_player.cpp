@@ -1,7 +1,5 @@
 #include "ui/TForm_player.h"
 
-#include <mosquitto.h>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,10 +29,9 @@
 #include "app/SettingsFile.h"
 #include "app/Trace.h"
 #include "audio/AudioLibrary.h"
-#include "audio/SdlAudioLibrary.h"
 #include "commands/CommandInterpreter.h"
 #include "commands/Room.h"
-#include "commands/SpeechDispatcher.h"
+#include "host/RoomHost.h"
 #include "mqtt/MqttClient.h"
 #include "ui/MessageBoxes.h"
 
@@ -87,34 +84,27 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, b
   return c;
 }
 
-Timer* timer(QObject* parent, const char* name, int interval) {
-  auto* t = new Timer(interval, parent);
-  t->setObjectName(QString::fromLatin1(name));
-  return t;
-}
-
 }  // namespace
 
-TForm_player::TForm_player(const Services& s, QWidget* parent)
+TForm_player::TForm_player(RoomHost& h, QWidget* parent)
     : QWidget(parent),
-      services(s),
-      problems([this](BoxIcon icon, const QString& caption, const QString& text) {
-        services.boxes->show(icon, caption, text);
-      }) {
+      host(h),
+      services(h.services),
+      settings(h.settings),
+      problems(h.problems),
+      settingsFile(&h.settingsFile),
+      logs(&h.logs),
+      room(h.room.get()),
+      interpreter(h.interpreter.get()),
+      mqtt(h.mqtt.get()) {
   Form_player = this;
   setObjectName(QStringLiteral("Form_player"));
   setWindowTitle(QStringLiteral("Vuvedid_m"));
   createControls();
   layoutControls();
 
-  settingsFile = std::make_unique<SettingsFile>(services.exeDir);
-  logs = std::make_unique<Logs>(settings, *services.clock);
-  logs->setView(this);
-  room = std::make_unique<Room>(*services.audio, *services.speech, *services.starter, *logs,
-                                problems, RoomViews{*this, *this, *this}, settings,
-                                [this](const std::function<void()>& handler) { guarded(handler); });
-  interpreter = std::make_unique<CommandInterpreter>(*room);
-  mqtt = std::make_unique<MqttClient>(*this);
+  host.views.attach(*this);
+  host.logs.setView(this);
 
   connectEvents();
   showSettings();
@@ -122,12 +112,13 @@ TForm_player::TForm_player(const Services& s, QWidget* parent)
 }
 
 TForm_player::~TForm_player() {
-  // The MQTT side goes first: from here on no network event may reach the controls.
-  mqtt.reset();
-  interpreter.reset();
-  room.reset();
+  // From here on nothing the room does reaches the controls.
+  host.views.detach();
+  host.logs.setView(nullptr);
   if (Form_player == this) Form_player = nullptr;
 }
+
+bool TForm_player::closed() const { return host.closed(); }
 
 void TForm_player::createControls() {
   PageControl1 = make<QTabWidget>(this, "PageControl1");
@@ -301,9 +292,6 @@ void TForm_player::createControls() {
   memo2->setMaximumBlockCount(kLogLineLimit);
 
   // ---- Components ----
-  Timer_act = timer(this, "Timer_act", 20000);
-  Timer_start1 = timer(this, "Timer_start1", 1000);
-  Timer_start2 = timer(this, "Timer_start2", 1000);
   SaveDialog1.filter = QStringLiteral("Текстовые файлы|*.txt|Все|*");
   SaveDialog1.defaultExt = QStringLiteral("txt");
   JvTrayIcon1 = new QSystemTrayIcon(this);
@@ -337,9 +325,6 @@ void TForm_player::connectEvents() {
   on(btnPublish, &QToolButton::clicked, &TForm_player::btnPublishClick);
   on(BitBtn2, &QToolButton::clicked, &TForm_player::BitBtn2Click);
   on(BitBtn1, &QToolButton::clicked, &TForm_player::BitBtn1Click);
-  on(Timer_act, &QTimer::timeout, &TForm_player::Timer_actTimer);
-  on(Timer_start1, &QTimer::timeout, &TForm_player::Timer_start1Timer);
-  on(Timer_start2, &QTimer::timeout, &TForm_player::Timer_start2Timer);
   // What the user types or chooses as a track or effect file is what plays next.
   connect(efilename->lineEdit(), &QLineEdit::textChanged, this,
           [this](const QString& path) { room->background.track_path = path; });
@@ -406,78 +391,25 @@ void TForm_player::bindSettings() {
   tick(chbx_shufle, &Settings::shufle);
 }
 
-void TForm_player::guarded(const std::function<void()>& handler) noexcept {
-  runGuarded([this](BoxIcon icon, const QString& caption,
-                    const QString& text) { services.boxes->show(icon, caption, text); },
-             handler);
-}
+void TForm_player::guarded(const std::function<void()>& handler) noexcept { host.guarded(handler); }
 
 // ---- Start-up and shutdown ----------------------------------------------------------
 
 void TForm_player::FormCreate() {
   my_init();
-
-  if ((services.audio->GetVersion() >> 16) != (kAudioInterfaceVersion >> 16)) {
-    services.boxes->show(BoxIcon::Error, QString(),
-                         QStringLiteral("Не корректная версия BASS.DLL"));
-    services.terminate(0);
-    return;
-  }
-  if (!services.audio->Init(-1, 44100)) {
-    services.boxes->show(BoxIcon::Error, QString(), QStringLiteral("Ошибка инициализация аудио"));
-    services.terminate(0);
-    return;
-  }
-  const int rc = mosquitto_lib_init();
-  if (rc != 0) {
-    services.boxes->show(BoxIcon::Error, QStringLiteral("Mosquitto library "),
-                         QStringLiteral("Mosquitto_lib_init error: %1").arg(rc));
-  }
+  host.checkLibraries();
 }
 
 void TForm_player::my_init() {
-  mqtt->user_disconnect = 0;
   setWindowTitle(QString::fromLatin1(kVersionCaption));
   l_vers->setText(windowTitle());
-  if (!settingsFile->exists()) return;
-  settingsFile->load(settings);
+  if (!host.my_init()) return;
   showSettings();
   PageControl1->setCurrentWidget(TabSheet1);
-  applyLoadedSettings();
-  if (!services.arguments.isEmpty() && services.arguments.first() == QLatin1String("start")) {
-    Timer_start1->setEnabled(true);
-    setWindowState(windowState() | Qt::WindowMinimized);
-  }
+  if (host.startArgument()) setWindowState(windowState() | Qt::WindowMinimized);
 }
 
-// What the load hands to the layers built before it: the launch allow-list, and the
-// sound output, its buffer and the ducking, taken by the Init that follows the load.
-void TForm_player::applyLoadedSettings() {
-  room->launcher.allow = settings.launchAllow;
-  if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(services.audio)) {
-    sdl->setDeviceName(settings.audioDevice);
-    sdl->setBufferFrames(settings.audioBuffer);
-    sdl->setDucking(settings.duck);
-    if (auto* speechOut = dynamic_cast<SpeechDispatcher*>(services.speech)) {
-      if (settings.ducking())
-        speechOut->onSounding([sdl](bool on) { sdl->setSpeechSounding(on); });
-      else
-        speechOut->onSounding(nullptr);
-    }
-    // Its notices (a missing output, a lost one opened again) go to the system log and
-    // the journal, when a service.
-    sdl->setNotice([this](const QString& line) {
-      AddSysLog(line);
-      std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-    });
-  }
-}
-
-void TForm_player::FormClose() {
-  if (closed_) return;
-  closed_ = true;
-  room->close();
-}
+void TForm_player::FormClose() { host.FormClose(); }
 
 void TForm_player::JvTrayIcon1Click() {
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -546,21 +478,8 @@ void TForm_player::BitBtn2Click() { logs->BitBtn2Click(*services.saveDialog, Sav
 void TForm_player::BitBtn1Click() { logs->BitBtn1Click(*services.saveDialog, SaveDialog1); }
 void TForm_player::Timer_actTimer() { mqtt->Timer_actTimer(); }
 
-// The unattended start: connect, and a second after a connect that went through, subscribe.
-// A room started this way keeps trying until its broker accepts it (a broker that boots
-// later than the room, an outage later on), and subscribes as soon as it is accepted.
-void TForm_player::Timer_start1Timer() {
-  Timer_start1->setEnabled(false);
-  mqtt->setUnattended();
-  btnConnectClick();
-  Timer_start2->setEnabled(true);
-}
-
-void TForm_player::Timer_start2Timer() {
-  Timer_start2->setEnabled(false);
-  if (!mqtt->f_connected) mqtt->subscribeWhenAccepted();
-  btn_SUBClick();
-}
+void TForm_player::Timer_start1Timer() { mqtt->Timer_start1Timer(); }
+void TForm_player::Timer_start2Timer() { mqtt->Timer_start2Timer(); }
 
 // ---- What the room shows ------------------------------------------------------------------
 
@@ -613,6 +532,54 @@ void TForm_player::appendLines(LogBox box, const QString& text) {
   (box == LogBox::Protocol ? M_protokol : memo2)->appendPlainText(text);
 }
 
+SessionOptions TForm_player::sessionOptions() const {
+  SessionOptions o;
+  o.CleanBox2 = CleanBox2->isChecked();
+  o.RetainBox = RetainBox->isChecked();
+  o.cxte_WillTopic = cxte_WillTopic->text();
+  o.cxte_WillPayload = cxte_WillPayload->text();
+  o.cxsped_KeepAlive = cxsped_KeepAlive->value();
+  o.cxrg_SubQoS = cxrg_SubQoS->itemIndex();
+  o.cxrg_PubQoS = cxrg_PubQoS->itemIndex();
+  return o;
+}
+
+QString TForm_player::debugCommand() const {
+  const QTableWidgetItem* cell = Commands->item(Commands->currentRow(), 0);
+  return cell ? cell->text() : QString();
+}
+
+void TForm_player::showConnectEnabled(bool enabled) { btnConnect->setEnabled(enabled); }
+
+void TForm_player::focusField(SessionField field) {
+  QWidget* w = nullptr;
+  switch (field) {
+    case SessionField::eLogin:
+      w = eLogin;
+      break;
+    case SessionField::cxte_WillTopic:
+      w = cxte_WillTopic;
+      break;
+    case SessionField::eIP:
+      w = eIP;
+      break;
+    case SessionField::eTopic:
+      w = eTopic;
+      break;
+    case SessionField::eTopicSend:
+      w = eTopicSend;
+      break;
+  }
+  if (w) w->setFocus();
+}
+
+void TForm_player::showBusy(bool busy) {
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
 QStringList TForm_player::shownLines(LogBox box) const {
   const QTextDocument* doc = (box == LogBox::Protocol ? M_protokol : memo2)->document();
   QStringList lines;
@@ -621,6 +588,6 @@ QStringList TForm_player::shownLines(LogBox box) const {
   for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines << b.text();
   return lines;
 }
-void TForm_player::CommandsRun(const QString& myCMD) { interpreter->CommandsRun(myCMD); }
+void TForm_player::CommandsRun(const QString& myCMD) { host.CommandsRun(myCMD); }
 
 }  // namespace vuvedid

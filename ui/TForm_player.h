@@ -14,6 +14,7 @@
 #include "audio/EffectsView.h"
 #include "audio/PlayerView.h"
 #include "commands/SpeechView.h"
+#include "mqtt/SessionView.h"
 #include "ui/Widgets.h"
 
 class QCheckBox;
@@ -37,26 +38,31 @@ class Logs;
 class Room;
 class CommandInterpreter;
 class MqttClient;
+class RoomHost;
 
 class TForm_player : public QWidget,
                      public PlayerView,
                      public EffectsView,
                      public SpeechView,
-                     public LogView {
+                     public LogView,
+                     public SessionView {
   Q_OBJECT
 
  public:
-  explicit TForm_player(const Services& services, QWidget* parent = nullptr);
+  // The window of host's room: it shows the room's state and routes its controls' events
+  // to the room. host outlives the window.
+  explicit TForm_player(RoomHost& host, QWidget* parent = nullptr);
   ~TForm_player() override;
 
-  const Services services;
+  RoomHost& host;
+  const Services& services;
 
   // ---- Start-up and shutdown --------------------------------------------------------
   void FormCreate();  // run once by the entry point (and test fixtures) after construction
   void my_init();
   void FormClose();
   void JvTrayIcon1Click();
-  bool closed() const { return closed_; }
+  bool closed() const;
 
   // ---- Event handlers, one per control event (each throws; the guard sits outside) ----
   void btn_playClick();
@@ -95,19 +101,25 @@ class TForm_player : public QWidget,
   // LogView: the protocol log in M_protokol, the system log in memo2.
   void appendLines(LogBox box, const QString& text) override;
   QStringList shownLines(LogBox box) const override;
+  // SessionView: the debug tab's session options, its selected command, btnConnect, the
+  // wait cursor.
+  SessionOptions sessionOptions() const override;
+  QString debugCommand() const override;
+  void showConnectEnabled(bool enabled) override;
+  void focusField(SessionField field) override;
+  void showBusy(bool busy) override;
 
+  // ---- The host's parts -------------------------------------------------------------
   // The settings the logic reads: the settings tab shows them, and every edit there
   // changes them at once. Loaded (and saved) by settingsFile.
-  Settings settings;
+  Settings& settings;
   // Where the logic reports a problem: a box on the window's message boxes.
-  ProblemReporter problems;
-
-  // ---- Logic objects (owned) -----------------------------------------------------------
-  std::unique_ptr<SettingsFile> settingsFile;
-  std::unique_ptr<Logs> logs;
-  std::unique_ptr<Room> room;
-  std::unique_ptr<CommandInterpreter> interpreter;
-  std::unique_ptr<MqttClient> mqtt;
+  ProblemReporter& problems;
+  SettingsFile* const settingsFile;
+  Logs* const logs;
+  Room* const room;
+  CommandInterpreter* const interpreter;
+  MqttClient* const mqtt;
 
   // ---- Controls ------------------------------------------------------------------------
   QTabWidget* PageControl1 = nullptr;
@@ -223,9 +235,6 @@ class TForm_player : public QWidget,
   QPlainTextEdit* memo2 = nullptr;
 
   // Components without a place on a tab
-  Timer* Timer_act = nullptr;
-  Timer* Timer_start1 = nullptr;
-  Timer* Timer_start2 = nullptr;
   SaveDialogState SaveDialog1;
   QSystemTrayIcon* JvTrayIcon1 = nullptr;
 
@@ -255,9 +264,7 @@ class TForm_player : public QWidget,
   // The settings tab shows settings; each edit of one of its controls updates settings.
   void showSettings();
   void bindSettings();
-  void applyLoadedSettings();
 
-  bool closed_ = false;
   // Whether hiding to the tray suspended the application's quit on last window closed
   // (restored when the tray icon brings the window back).
   bool trayHeldQuit_ = false;

@@ -4,6 +4,7 @@
 
 #include <QTabWidget>
 
+#include "mqtt/MqttClient.h"
 #include "support/AppFiles.h"
 #include "support/FormFixture.h"
 
@@ -45,9 +46,9 @@ TEST(Startup, SettingsFileAndStartArgument) {
     FormFixture f(o);
     TForm_player& form = f.form();
     EXPECT_EQ(form.PageControl1->currentWidget(), c.settingsFile ? form.TabSheet1 : form.TabSheet2);
-    EXPECT_EQ(form.Timer_start1->enabled(), c.unattended);
+    EXPECT_EQ(form.mqtt->Timer_start1->enabled(), c.unattended);
     EXPECT_EQ(form.isMinimized(), c.unattended);
-    EXPECT_FALSE(form.Timer_start2->enabled());
+    EXPECT_FALSE(form.mqtt->Timer_start2->enabled());
     EXPECT_EQ(form.eIP->text(), c.settingsFile ? "127.0.0.1" : "");
     EXPECT_TRUE(f.boxes.boxes.empty());
     // The start-up never creates the file.

@@ -1,5 +1,5 @@
-// The text arithmetic the command language rests on, and the launch command line: how it
-// is built, cut at 255 bytes and read back into a program and its arguments.
+// The command language's own text arithmetic (the 8-bit form) and the launch command line:
+// how it is built, cut at 255 bytes and read back into a program and its arguments.
 #include <gtest/gtest.h>
 
 #include "commands/CommandLine.h"
@@ -7,28 +7,6 @@
 
 namespace vuvedid {
 namespace {
-
-TEST(CommandText, CopyClampsIndexAndCount) {
-  struct Case {
-    qsizetype index, count;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {1, 3, "abc"}, {0, 2, "ab"}, {-5, 1, "a"}, {4, 10, "def"}, {6, 1, "f"},
-      {7, 1, ""},    {2, -1, ""},  {2, 0, ""},   {100, 5, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "index " << c.index << " count " << c.count);
-    EXPECT_EQ(copy(QStringLiteral("abcdef"), c.index, c.count), QString::fromLatin1(c.expected));
-  }
-}
-
-TEST(CommandText, TrimDropsEveryControlCharacterButNothingElse) {
-  EXPECT_EQ(trim(QStringLiteral(" \t\r\n\x01reset\x1f \n")), QStringLiteral("reset"));
-  EXPECT_EQ(trim(QStringLiteral(" \r\n ")), QString());
-  // A no-break space (U+00A0) is above 32 and stays.
-  EXPECT_EQ(trim(QStringLiteral("\u00a0x ")), QStringLiteral("\u00a0x"));
-}
 
 TEST(CommandText, EightBitTextsKeep255BytesAndWholeCharacters) {
   EXPECT_EQ(toLocal8Bit255(QString(300, QLatin1Char('a'))), QByteArray(255, 'a'));

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -219,6 +221,66 @@ TEST(InstalledProgram, HeadlessRunWritesAFailedConnectBoxToStandardError) {
       15000))
       << err.toStdString();
   // Still running: a box without a screen does not end the program.
+  EXPECT_EQ(run.process().state(), QProcess::Running);
+}
+
+// The daemon without a settings file: status 2 and one line naming the file it looked for.
+TEST(InstalledProgram, HeadlessWithoutSettingsExitsWithTwo) {
+  ASSERT_TRUE(staged().ok()) << staged().log().toStdString();
+  InstalledRun run({QStringLiteral("DISPLAY=")});
+  run.process().start(staged().file(QStringLiteral("bin/vuvedid")), {QStringLiteral("--headless")});
+  ASSERT_TRUE(run.process().waitForFinished(10000));
+  EXPECT_EQ(run.process().exitCode(), 2);
+  const QString err = QString::fromUtf8(run.process().readAllStandardError());
+  EXPECT_EQ(err, "vuvedid: no settings file " + run.home() + "/MQTT.ini\n");
+}
+
+// The daemon with a settings file and no display at all: it connects and subscribes by
+// itself, and an effect commanded through the broker is heard on the (disk) output.
+TEST(InstalledProgram, HeadlessRoomPlaysAnEffectOnCommand) {
+  ASSERT_TRUE(staged().ok()) << staged().log().toStdString();
+  Broker broker;
+  QTemporaryDir outDir;
+  const QString out = outDir.path() + QStringLiteral("/room.raw");
+  InstalledRun run({QStringLiteral("DISPLAY="), QStringLiteral("WAYLAND_DISPLAY="),
+                    QStringLiteral("SDL_AUDIODRIVER=disk"),
+                    QStringLiteral("SDL_DISKAUDIOFILE=") + out});
+  const QString effects = run.path(QStringLiteral("effects"));
+  ASSERT_TRUE(QDir().mkpath(effects));
+  ASSERT_TRUE(toneFile(effects + QStringLiteral("/beep.mp3"), 1.0));
+  writeFileOrFail(run.home() + QStringLiteral("/MQTT.ini"),
+                  settings(broker.port()) + "[folder]\nfolder_s=" + effects.toUtf8() + "\n");
+  run.process().start(staged().file(QStringLiteral("bin/vuvedid")), {QStringLiteral("--headless")});
+  ASSERT_TRUE(broker.waitForLog(QStringLiteral("Received SUBSCRIBE from room1"), 15000))
+      << run.process().readAllStandardError().toStdString();
+  // The windowless program runs (the per-user copy beside vuvedid): no GUI library loaded.
+  const QString proc = QStringLiteral("/proc/%1/").arg(run.process().processId());
+  EXPECT_TRUE(QFile::symLinkTarget(proc + QStringLiteral("exe"))
+                  .endsWith(QStringLiteral("/vuvedid-headless")));
+  QFile maps(proc + QStringLiteral("maps"));
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  const QByteArray mapped = maps.readAll();
+  EXPECT_FALSE(mapped.contains("libQt6Widgets")) << "a widget library is loaded";
+  EXPECT_FALSE(mapped.contains("libQt6Gui")) << "the GUI library is loaded";
+  const qint64 silent = QFileInfo(out).size();
+  ASSERT_EQ(mosquittoPub(broker, {QStringLiteral("-t"), QStringLiteral("recive"),
+                                  QStringLiteral("-m"), QStringLiteral("fx:100!beep.mp3")}),
+            0);
+  // The disk driver writes the device format: 32-bit float stereo.
+  float loudest = 0;
+  EXPECT_TRUE(waitFor(
+      [&] {
+        QFile f(out);
+        if (!f.open(QIODevice::ReadOnly) || !f.seek(silent)) return false;
+        const QByteArray bytes = f.readAll();
+        const auto* samples = reinterpret_cast<const float*>(bytes.constData());
+        for (qsizetype i = 0; i < bytes.size() / 4; ++i)
+          loudest = std::max(loudest, std::abs(samples[i]));
+        return loudest > 0.1f;
+      },
+      10000))
+      << "loudest " << loudest << "\n"
+      << run.process().readAllStandardError().toStdString();
   EXPECT_EQ(run.process().state(), QProcess::Running);
 }
 

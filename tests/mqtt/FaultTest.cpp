@@ -42,7 +42,7 @@ void arm(MqttSession& s, bool clean) {
   s.form.chbx_act->setChecked(true);
   s.form.chbx_reconnect->setChecked(true);
   s.form.CleanBox2->setChecked(clean);
-  s.form.Timer_act->setInterval(kTick);
+  s.mqtt.Timer_act->setInterval(kTick);
 }
 
 qsizetype subscribesSeen(const MqttSession& s) {

@@ -66,7 +66,7 @@ bool backAndSubscribed(MqttSession& s, qsizetype acks, int ms) {
   return waitFor(
       [&] {
         return s.mqtt.f_connected && s.count(QStringLiteral("Callback_on_subscribe")) > acks &&
-               s.form.Timer_act->enabled();
+               s.mqtt.Timer_act->enabled();
       },
       ms);
 }
@@ -169,7 +169,7 @@ TEST(Outage, ARefusedLoginIsShownOnceAndRetriedUntilTheBrokerAcceptsIt) {
                                       QString::fromLatin1(mosquitto_connack_string(5))});
   s.broker.setPassword(QStringLiteral("new"));
   s.broker.reload();
-  ASSERT_TRUE(waitFor([&] { return s.mqtt.f_connected && s.form.Timer_act->enabled(); }, 15000));
+  ASSERT_TRUE(waitFor([&] { return s.mqtt.f_connected && s.mqtt.Timer_act->enabled(); }, 15000));
   EXPECT_TRUE(s.broker.waitForLog(QStringLiteral("Sending SUBACK to alice")));
   EXPECT_EQ(
       mosquittoPub(s.broker, {QStringLiteral("-u"), QStringLiteral("alice"), QStringLiteral("-P"),

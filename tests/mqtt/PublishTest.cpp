@@ -80,10 +80,10 @@ TEST(Heartbeat, SubscribeArmsItAndEachTickPublishesTheActivityTextUnretained) {
   s.form.cxrg_PubQoS->setItemIndex(1);
   ASSERT_TRUE(s.connect());
   Subscriber sub(s.broker, QStringLiteral("send"));
-  ASSERT_FALSE(s.form.Timer_act->enabled());
+  ASSERT_FALSE(s.mqtt.Timer_act->enabled());
   ASSERT_TRUE(s.subscribe());
-  EXPECT_TRUE(s.form.Timer_act->enabled());
-  EXPECT_EQ(s.form.Timer_act->interval(), 20000);
+  EXPECT_TRUE(s.mqtt.Timer_act->enabled());
+  EXPECT_EQ(s.mqtt.Timer_act->interval(), 20000);
 
   s.press(&TForm_player::Timer_actTimer);
   s.form.e_con_act->clear();
@@ -100,11 +100,11 @@ TEST(Heartbeat, SubscribeArmsItAndEachTickPublishesTheActivityTextUnretained) {
 TEST(Heartbeat, WithoutActivityTickedSubscribeLeavesTheTimerOff) {
   MqttSession s;
   ASSERT_TRUE(s.connectAndSubscribe());
-  EXPECT_FALSE(s.form.Timer_act->enabled());
+  EXPECT_FALSE(s.mqtt.Timer_act->enabled());
   // Subscribing again with it ticked arms it after all.
   s.form.chbx_act->setChecked(true);
   ASSERT_TRUE(s.subscribe());
-  EXPECT_TRUE(s.form.Timer_act->enabled());
+  EXPECT_TRUE(s.mqtt.Timer_act->enabled());
 }
 
 TEST(Publish, FieldAndLibraryFailuresShowTheirBoxes) {
@@ -146,7 +146,7 @@ TEST(Publish, FieldAndLibraryFailuresShowTheirBoxes) {
     if (c.focused) {
       EXPECT_EQ(s.form.focusWidget(), s.form.*c.focused);
     }
-    EXPECT_FALSE(s.form.Timer_act->enabled());
+    EXPECT_FALSE(s.mqtt.Timer_act->enabled());
     EXPECT_EQ(s.mqtt.publish_error, 0);  // only a refused heartbeat sets it
   }
 }
@@ -159,5 +159,5 @@ TEST(Publish, NothingIsSentOrShownWhileNotConnected) {
     s.press(press);
   EXPECT_TRUE(s.f.boxes.boxes.empty());
   EXPECT_TRUE(s.protocol().isEmpty());
-  EXPECT_FALSE(s.form.Timer_act->enabled());
+  EXPECT_FALSE(s.mqtt.Timer_act->enabled());
 }

@@ -31,7 +31,7 @@ TEST(UnattendedStart, ConnectsAfterASecondAndSubscribesASecondLater) {
   MqttSession s({}, unattended(QStringLiteral("room1")));
   QElapsedTimer clock;
   clock.start();
-  EXPECT_TRUE(s.form.Timer_start1->enabled());
+  EXPECT_TRUE(s.mqtt.Timer_start1->enabled());
   ASSERT_TRUE(s.broker.waitForLog(QStringLiteral(" as room1 "), 5000));
   const qint64 connectedAt = clock.elapsed();
   ASSERT_TRUE(s.broker.waitForLog(QStringLiteral("Received SUBSCRIBE from room1"), 5000));
@@ -39,8 +39,8 @@ TEST(UnattendedStart, ConnectsAfterASecondAndSubscribesASecondLater) {
   // A second to the connect and another to the subscribe; a busy machine only adds to them.
   EXPECT_GE(connectedAt, 800);
   EXPECT_GE(subscribedAt, 1700);
-  EXPECT_FALSE(s.form.Timer_start1->enabled());
-  EXPECT_FALSE(s.form.Timer_start2->enabled());
+  EXPECT_FALSE(s.mqtt.Timer_start1->enabled());
+  EXPECT_FALSE(s.mqtt.Timer_start2->enabled());
   ASSERT_TRUE(s.broker.waitForLog(QStringLiteral("Sending SUBACK to room1")));
   spin(50);
   ASSERT_EQ(s.send({QStringLiteral("-m"), QStringLiteral("speak:started")}), 0);
@@ -54,8 +54,8 @@ TEST(UnattendedStart, EmptyLoginStopsTheChainAfterItsBox) {
   ASSERT_TRUE(waitFor([&] { return !s.f.boxes.boxes.empty(); }, 3000));
   EXPECT_EQ(s.boxTexts(), QStringList{QStringLiteral("Недопустимо пустое значение User ID")});
   spin(1300);
-  EXPECT_FALSE(s.form.Timer_start1->enabled());
-  EXPECT_FALSE(s.form.Timer_start2->enabled());
+  EXPECT_FALSE(s.mqtt.Timer_start1->enabled());
+  EXPECT_FALSE(s.mqtt.Timer_start2->enabled());
   EXPECT_EQ(s.f.boxes.boxes.size(), 1u);
   EXPECT_TRUE(s.broker.logLines(QStringLiteral("New client connected")).isEmpty());
 }

@@ -28,13 +28,18 @@ FormFixture::FormFixture(FormOptions options) {
   s.arguments = options.arguments;
   s.exeDir = exeDir_;
   s.terminate = [this](int status) { terminatedWith = status; };
-  form_ = std::make_unique<TForm_player>(s);
+  host_ = std::make_unique<RoomHost>(
+      s, [this](BoxIcon icon, const QString& caption, const QString& text) {
+        boxes.show(icon, caption, text);
+      });
+  form_ = std::make_unique<TForm_player>(*host_);
   if (options.runFormCreate) form_->FormCreate();
 }
 
 FormFixture::~FormFixture() {
   if (form_ && !form_->closed()) form_->FormClose();
   form_.reset();
+  host_.reset();
 }
 
 void spin(int ms) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "audio/SdlAudioLibrary.h"
+#include "host/RoomHost.h"
 #include "support/Doubles.h"
 #include "ui/TForm_player.h"
 
@@ -28,6 +29,7 @@ class FormFixture {
   ~FormFixture();
 
   TForm_player& form() { return *form_; }
+  RoomHost& host() { return *host_; }
   QString exeDir() const { return exeDir_; }
   QString path(const QString& name) const { return exeDir_ + name; }
 
@@ -42,6 +44,7 @@ class FormFixture {
  private:
   QTemporaryDir dir_;
   QString exeDir_;
+  std::unique_ptr<RoomHost> host_;
   std::unique_ptr<TForm_player> form_;
 };
 

@@ -27,6 +27,7 @@
 #include <QToolButton>
 
 #include "commands/Room.h"
+#include "mqtt/MqttClient.h"
 #include "support/FormFixture.h"
 #include "ui/Fonts.h"
 
@@ -258,12 +259,12 @@ TEST(Window, TabsTimersAndComponents) {
   const struct {
     const char* name;
     int interval;
-    const Timer* owned;  // null: looked up among the window's children
+    const Timer* owned;  // the timer of the object that owns it
   } timers[] = {{"timer3", 1000, &w.room->background.timer3},
                 {"Timer_playfone", 1000, &w.room->background.Timer_playfone},
-                {"Timer_act", 20000, nullptr},
-                {"Timer_start1", 1000, nullptr},
-                {"Timer_start2", 1000, nullptr}};
+                {"Timer_act", 20000, w.mqtt->Timer_act.get()},
+                {"Timer_start1", 1000, w.mqtt->Timer_start1.get()},
+                {"Timer_start2", 1000, w.mqtt->Timer_start2.get()}};
   for (const auto& t : timers) {
     SCOPED_TRACE(t.name);
     const Timer* timer = t.owned ? t.owned : w.findChild<Timer*>(QString::fromLatin1(t.name));
