@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -46,40 +47,11 @@ class ByteSource {
     return src;
   }
 
-  // Reads the whole file into memory when it is no larger than kInMemoryLimit, so the
-  // decoder's many small reads and the length scan cost no system calls. False when the
-  // file cannot be read.
-  bool loadIfSmall() noexcept {
-    if (inMemory_ || size_ > AudioDecoder::kInMemoryLimit) return true;
-    try {
-      mem_.resize(static_cast<std::size_t>(size_));
-    } catch (...) {
-      return false;
-    }
-    std::size_t got = 0;
-    while (got < mem_.size()) {
-      const ssize_t n = ::pread(fd_, mem_.data() + got, mem_.size() - got, off_t(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    mem_.resize(got);
-    size_ = static_cast<off_t>(got);
-    inMemory_ = true;
-    ::close(fd_);
-    fd_ = -1;
-    return got > 0;
-  }
+  // Consulted before every block read: once it answers true, reads fail, so a long scan
+  // of a file nobody needs any more ends early.
+  void setCancel(std::function<bool()> cancelled) noexcept { cancelled_ = std::move(cancelled); }
 
   ssize_t read(void* dst, std::size_t n) noexcept {
-    if (inMemory_) {
-      const off_t left = size_ - pos_;
-      const std::size_t k =
-          left <= 0 ? 0 : std::min<std::size_t>(n, static_cast<std::size_t>(left));
-      if (k > 0) std::memcpy(dst, mem_.data() + pos_, k);
-      pos_ += static_cast<off_t>(k);
-      return static_cast<ssize_t>(k);
-    }
     // Decoders read a few hundred bytes at a time: serve them from a block buffer, so a
     // long file costs one system call per block instead of two per MPEG frame.
     auto* out = static_cast<unsigned char*>(dst);
@@ -149,6 +121,7 @@ class ByteSource {
   ByteSource() = default;
 
   ssize_t preadFull(unsigned char* dst, std::size_t n, off_t at) noexcept {
+    if (cancelled_ && cancelled_()) return -1;
     for (;;) {
       const ssize_t k = ::pread(fd_, dst, n, at);
       if (k < 0 && errno == EINTR) continue;
@@ -160,8 +133,7 @@ class ByteSource {
   std::array<unsigned char, kBlock> block_;
   off_t blockStart_ = 0;
   off_t blockLen_ = 0;
-  bool inMemory_ = false;
-  std::vector<unsigned char> mem_;
+  std::function<bool()> cancelled_;
   off_t size_ = 0;
   off_t pos_ = 0;
 };
@@ -190,7 +162,10 @@ class Mpg123Decoder final : public AudioDecoder {
     }
   }
 
-  bool init(std::unique_ptr<ByteSource> src) noexcept {
+  // scan: every frame header is read before the length is taken, the only exact length for
+  // VBR files without a header tag. Without it only the file's start is read and the
+  // length is mpg123's estimate (exact for CBR and for files with a Xing/Info/VBRI tag).
+  bool init(std::unique_ptr<ByteSource> src, bool scan) noexcept {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });  // a no-op in new versions, needed in old
     src_ = std::move(src);
@@ -215,14 +190,14 @@ class Mpg123Decoder final : public AudioDecoder {
     int encoding = 0;
     if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK) return false;
     if (rate <= 0 || channels < 1 || channels > 2 || encoding != MPG123_ENC_FLOAT_32) return false;
-    // Every frame header once: the only exact length for VBR files without a header tag.
-    if (mpg123_scan(mh_) != MPG123_OK) return false;
+    if (scan && mpg123_scan(mh_) != MPG123_OK) return false;
     const off_t length = mpg123_length(mh_);
-    if (length <= 0) return false;
+    if (scan && length <= 0) return false;
     rate_ = static_cast<int>(rate);
     channels_ = channels;
     decodeChannels_ = channels;
-    frames_ = length;
+    frames_ = std::max<off_t>(length, 0);
+    lengthExact_ = scan;
     try {
       scratch_.resize(kChunkFrames * 2);
     } catch (...) {
@@ -312,6 +287,7 @@ class SndfileDecoder final : public AudioDecoder {
     rate_ = info.samplerate;
     channels_ = info.channels;
     frames_ = info.frames;
+    lengthExact_ = true;
     try {
       scratch_.resize(kChunkFrames * static_cast<std::size_t>(channels_));
     } catch (...) {
@@ -348,10 +324,10 @@ std::unique_ptr<AudioDecoder> openWithSndfile(std::unique_ptr<ByteSource>& src,
   return nullptr;
 }
 
-std::unique_ptr<AudioDecoder> openWithMpg123(std::unique_ptr<ByteSource> src) noexcept {
-  if (!src->loadIfSmall()) return nullptr;
+std::unique_ptr<AudioDecoder> openWithMpg123(std::unique_ptr<ByteSource> src,
+                                             bool scan = false) noexcept {
   auto mp = std::unique_ptr<Mpg123Decoder>(new (std::nothrow) Mpg123Decoder);
-  if (mp && mp->init(std::move(src))) return mp;
+  if (mp && mp->init(std::move(src), scan)) return mp;
   return nullptr;
 }
 
@@ -374,6 +350,22 @@ std::unique_ptr<AudioDecoder> AudioDecoder::open(const QString& path) noexcept {
   // Not a container libsndfile knows (or MPEG audio after all): try it as an MPEG stream.
   if (!src) return nullptr;  // recognised by libsndfile, but unusable
   return openWithMpg123(std::move(src));
+}
+
+std::int64_t AudioDecoder::exactFrames(const QString& path,
+                                       std::function<bool()> cancelled) noexcept {
+  auto src = ByteSource::open(path);
+  if (!src) return -1;
+  src->setCancel(std::move(cancelled));
+  if (!src->looksLikeMpeg()) {
+    // Another container states its length in its header; MPEG audio without a frame sync
+    // at its start is what the mpg123 fallback of open() took it for.
+    bool isMpeg = false;
+    if (auto sf = openWithSndfile(src, isMpeg)) return sf->frames();
+    if (!src) return -1;
+  }
+  auto mp = openWithMpg123(std::move(src), true);
+  return mp ? mp->frames() : -1;
 }
 
 }  // namespace vuvedid

@@ -35,7 +35,11 @@ class IAudioLibrary {
   virtual bool ChannelSetVolume(HSTREAM h, float volume) noexcept = 0;
   // Length in bytes of the decoded 16-bit PCM at the file's own rate and channel count;
   // all bits set on failure.
+  // A layer may answer with an estimate at first and learn the exact length later (it reads
+  // the whole file for it); ChannelLengthFinal is true once the answer no longer changes,
+  // and for no stream.
   virtual std::uint64_t ChannelGetLength(HSTREAM h) noexcept = 0;
+  virtual bool ChannelLengthFinal(HSTREAM /*h*/) noexcept { return true; }
   // Seconds for a byte count of that stream; negative on failure.
   virtual double ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noexcept = 0;
   virtual int ChannelIsActive(HSTREAM h) noexcept = 0;

@@ -90,11 +90,7 @@ void BackgroundPlayer::setProgress(int value) {
   view_.showProgress(progress, progress_max);
 }
 
-void BackgroundPlayer::countdownStart(bool withProgress) {
-  if (fone_state == 2) {
-    timer3.setEnabled(true);
-    return;
-  }
+void BackgroundPlayer::readTrackLength() {
   const std::uint64_t length = audio_.ChannelGetLength(fone_chan);
   track_len_bytes = static_cast<std::uint32_t>(length);
   if (length == std::numeric_limits<std::uint64_t>::max()) {
@@ -108,12 +104,37 @@ void BackgroundPlayer::countdownStart(bool withProgress) {
     else
       track_len_sec = static_cast<std::int32_t>(std::min(seconds, 2147483647.0));
   }
+}
+
+void BackgroundPlayer::countdownStart(bool withProgress) {
+  if (fone_state == 2) {
+    timer3.setEnabled(true);
+    return;
+  }
+  // Asked before the length, so a length read as final is never an older estimate.
+  length_pending_ = !audio_.ChannelLengthFinal(fone_chan);
+  readTrackLength();
   setTimeLeft(track_len_sec);
   timer3.setEnabled(true);
   if (withProgress) {
     // A zero maximum would turn the bar into a busy indicator; an empty bar says "0".
     progress_max = std::max(track_len_sec, 1);
+    progress_chan_ = fone_chan;
     setProgress(0);
+  }
+}
+
+void BackgroundPlayer::refineTrackLength() {
+  if (!length_pending_ || !audio_.ChannelLengthFinal(fone_chan)) return;
+  length_pending_ = false;
+  const std::int32_t before = track_len_sec;
+  readTrackLength();
+  if (track_len_sec == before) return;
+  const std::int64_t left = std::int64_t{time_left} + track_len_sec - before;
+  time_left = static_cast<int>(std::clamp<std::int64_t>(left, 0, 2147483647));
+  if (progress_chan_ == fone_chan && progress_chan_ != 0) {
+    progress_max = std::max(track_len_sec, 1);
+    setProgress(std::min(progress, progress_max));
   }
 }
 
@@ -124,6 +145,7 @@ void BackgroundPlayer::countdownReset() {
 }
 
 void BackgroundPlayer::timer3Timer() {
+  refineTrackLength();
   setTimeLeft(time_left - 1);
   if (progress < progress_max) setProgress(progress + 1);
   if (time_left <= 0) {

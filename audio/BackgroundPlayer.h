@@ -82,6 +82,12 @@ class BackgroundPlayer {
   // fromTick: the playlist tick shows the missing-file box once per playlist and only logs
   // further missing entries.
   Outcome play(bool fromTick);
+  // The length of fone_chan into track_len_bytes and track_len_sec.
+  void readTrackLength();
+  // While the layer's length of the track is still an estimate, each countdown tick asks
+  // again; the exact one moves the countdown (and the bar the countdown start set) by the
+  // difference.
+  void refineTrackLength();
 
   IAudioLibrary& audio_;
   Logs& logs_;
@@ -91,6 +97,8 @@ class BackgroundPlayer {
   // Entries in a row the tick could not start; a whole round of them stops the tick
   // instead of retrying (and logging) every second for as long as nobody looks.
   int failed_in_row_ = 0;
+  bool length_pending_ = false;  // track_len_sec came from an estimate
+  HSTREAM progress_chan_ = 0;    // the stream whose length set progress_max
 };
 
 }  // namespace vuvedid

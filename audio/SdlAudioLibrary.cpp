@@ -116,7 +116,10 @@ struct Stream {
   enum class State { Fresh, Playing, Paused, Stopped };
 
   Stream(const QString& p, std::unique_ptr<AudioDecoder> d)
-      : path(unshared(p)), dec(std::move(d)) {}
+      : path(unshared(p)),
+        dec(std::move(d)),
+        frames(dec->frames()),
+        lengthFinal(dec->lengthExact()) {}
   ~Stream() {
     if (cvt) SDL_FreeAudioStream(cvt);
   }
@@ -224,6 +227,12 @@ struct Stream {
   std::atomic<bool> endWatch{false};
   std::atomic<std::int64_t> endNs{0};
 
+  // The length in frames at the file's rate: the decoder's estimate until the length scan
+  // (the scanning thread) stores the exact one and sets lengthFinal.
+  std::atomic<std::int64_t> frames;
+  std::atomic<bool> lengthFinal;
+  bool scanQueued = false;  // GUI thread only
+
   State state = State::Fresh;  // GUI thread only
 };
 
@@ -282,6 +291,16 @@ struct SdlAudioLibrary::Impl {
   std::vector<std::shared_ptr<Stream>> work;  // under workMutex
   EndHandler endHandler;                      // under workMutex
   bool endHandlerSet = false;                 // GUI thread only
+
+  // Exact lengths are measured on a thread of their own: a scan reads the whole file (a
+  // second or more for a long one on a slow disk), which neither the GUI thread nor the
+  // decoding thread, whose rings must stay full, can spend.
+  std::thread scanner;
+  std::mutex scanMutex;
+  std::condition_variable scanCv;
+  bool scanQuit = false;                       // under scanMutex
+  std::vector<std::shared_ptr<Stream>> scans;  // under scanMutex, oldest first
+  std::atomic<bool> scanStop{false};           // Free: end the running scan early
 
   Stream* find(HSTREAM h) const noexcept {
     if (h == 0) return nullptr;
@@ -366,6 +385,60 @@ struct SdlAudioLibrary::Impl {
           workCv.wait(lk);
       }
     }
+  }
+
+  // Streams are only measured once somebody asks for their length (the music's countdown);
+  // effects are never asked, so they cost no scan.
+  void requestScan(Stream& s) noexcept {
+    if (s.scanQueued || s.lengthFinal.load(std::memory_order_acquire)) return;
+    const auto it = streams.find(s.id);
+    if (it == streams.end()) return;
+    try {
+      {
+        std::lock_guard<std::mutex> lk(scanMutex);
+        scans.push_back(it->second);
+      }
+      s.scanQueued = true;
+      scanCv.notify_one();
+    } catch (...) {
+    }
+  }
+
+  void scanLoop() noexcept {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
+    std::unique_lock<std::mutex> lk(scanMutex);
+    for (;;) {
+      scanCv.wait(lk, [this] { return scanQuit || !scans.empty(); });
+      if (scanQuit) return;
+      std::shared_ptr<Stream> s = std::move(scans.front());
+      scans.erase(scans.begin());
+      lk.unlock();
+      if (!s->freed.load(std::memory_order_relaxed)) {
+        const Stream* raw = s.get();
+        const std::int64_t exact = AudioDecoder::exactFrames(s->path, [this, raw] {
+          return raw->freed.load(std::memory_order_relaxed) ||
+                 scanStop.load(std::memory_order_relaxed);
+        });
+        // A file that cannot be measured after all keeps its estimate: nothing better is
+        // coming, and the countdown must not wait for ever.
+        if (exact > 0) s->frames.store(exact, std::memory_order_relaxed);
+        s->lengthFinal.store(true, std::memory_order_release);
+      }
+      s.reset();  // a freed stream is destroyed here, outside the lock
+      lk.lock();
+    }
+  }
+
+  void stopScanner() noexcept {
+    if (!scanner.joinable()) return;
+    scanStop.store(true, std::memory_order_relaxed);
+    {
+      std::lock_guard<std::mutex> lk(scanMutex);
+      scanQuit = true;
+    }
+    scanCv.notify_one();
+    scanner.join();
+    scans.clear();
   }
 
   // Once per opened device, on the thread that mixes: a real-time policy keeps a busy
@@ -669,7 +742,10 @@ bool SdlAudioLibrary::Init(int device, int freq) noexcept {
     im.mixerPriorityTried.store(false, std::memory_order_relaxed);
     im.mix.reserve(64);
     im.quit = false;
+    im.scanQuit = false;
+    im.scanStop.store(false, std::memory_order_relaxed);
     im.worker = std::thread([&im] { im.workerLoop(); });
+    im.scanner = std::thread([&im] { im.scanLoop(); });
   } catch (...) {
     SDL_CloseAudioDevice(dev);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -816,10 +892,18 @@ bool SdlAudioLibrary::ChannelSetVolume(HSTREAM h, float volume) noexcept {
 }
 
 std::uint64_t SdlAudioLibrary::ChannelGetLength(HSTREAM h) noexcept {
-  const Stream* s = impl_->find(h);
+  Stream* s = impl_->find(h);
   if (!s) return ~std::uint64_t{0};
-  return static_cast<std::uint64_t>(s->dec->frames()) *
+  impl_->requestScan(*s);
+  return static_cast<std::uint64_t>(s->frames.load(std::memory_order_relaxed)) *
          static_cast<std::uint64_t>(s->dec->channels()) * 2u;
+}
+
+bool SdlAudioLibrary::ChannelLengthFinal(HSTREAM h) noexcept {
+  Stream* s = impl_->find(h);
+  if (!s) return true;
+  impl_->requestScan(*s);
+  return s->lengthFinal.load(std::memory_order_acquire);
 }
 
 double SdlAudioLibrary::ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noexcept {
@@ -872,6 +956,7 @@ bool SdlAudioLibrary::Free() noexcept {
   im.open = false;
   im.notice = nullptr;
   im.stopWorker();
+  im.stopScanner();
   im.mix.clear();
   im.tails.clear();
   im.work.clear();

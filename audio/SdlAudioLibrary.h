@@ -2,7 +2,8 @@
 // The audio library over SDL2's output, mixing every stream itself in SDL's callback.
 //
 // Threads: the GUI thread makes every call; one decoding thread of the layer keeps a ring
-// of decoded frames (about 0.7 s) ahead of each stream; SDL's audio thread mixes the rings
+// of decoded frames (about 0.7 s) ahead of each stream; a scanning thread measures exact
+// lengths, which needs a whole MPEG file read; SDL's audio thread mixes the rings
 // without locks, allocation or file access. State changes reach the mixer under SDL's
 // device lock, which the GUI thread holds for microseconds.
 //
@@ -47,6 +48,9 @@ class SdlAudioLibrary final : public IAudioLibrary {
   bool StreamFree(HSTREAM h) noexcept override;
   bool ChannelSetVolume(HSTREAM h, float volume) noexcept override;
   std::uint64_t ChannelGetLength(HSTREAM h) noexcept override;
+  // Until the length scan of the stream's file is done, the decoder's estimate (exact for
+  // every format but MPEG VBR without a header tag). The first length question starts it.
+  bool ChannelLengthFinal(HSTREAM h) noexcept override;
   double ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noexcept override;
   int ChannelIsActive(HSTREAM h) noexcept override;
   QString ChannelGetFileName(HSTREAM h) noexcept override;

@@ -1,7 +1,10 @@
 // Times the audio layer's stream creation for each file named on the command line, from a
 // cold page cache: before each try the kernel drops its cached pages (as root), or, where
 // that is refused, the file's own pages are dropped with posix_fadvise(POSIX_FADV_DONTNEED).
-// Prints one line per try: the file, the method, the creation time and the length query.
+// Prints one line per try: the file, the method, the creation time, the time of the calls the
+// music player makes right after it (play, volume, length, seconds, activity), the length
+// in seconds they saw, and when (from the creation's start) the exact length was known and
+// what it was.
 //   bench_create [--tries N] file...
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/SdlAudioLibrary.h"
@@ -55,7 +59,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no audio output\n");
     return 1;
   }
-  std::printf("file\teviction\tcreate_ms\tlength_ms\tseconds\n");
+  std::printf("file\teviction\tcreate_ms\tfollow_ms\tseconds\tfinal_ms\tfinal_seconds\n");
   for (const char* file : files) {
     for (int t = 0; t < tries; ++t) {
       const char* how = evict(file);
@@ -63,9 +67,18 @@ int main(int argc, char** argv) {
       const vuvedid::HSTREAM h = audio.StreamCreateFile(QString::fromLocal8Bit(file));
       const double create = msSince(t0);
       const auto t1 = std::chrono::steady_clock::now();
+      audio.ChannelPlay(h, false);
+      audio.ChannelSetVolume(h, 0.6f);
+      audio.ChannelLengthFinal(h);
       const double secs = audio.ChannelBytes2Seconds(h, audio.ChannelGetLength(h));
-      const double length = msSince(t1);
-      std::printf("%s\t%s\t%.1f\t%.2f\t%.1f\n", file, how, create, length, secs);
+      audio.ChannelIsActive(h);
+      const double follow = msSince(t1);
+      while (!audio.ChannelLengthFinal(h) && msSince(t0) < 60000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      const double final = msSince(t0);
+      const double finalSecs = audio.ChannelBytes2Seconds(h, audio.ChannelGetLength(h));
+      std::printf("%s\t%s\t%.1f\t%.2f\t%.1f\t%.0f\t%.1f\n", file, how, create, follow, secs, final,
+                  finalSecs);
       std::fflush(stdout);
       audio.StreamFree(h);
     }

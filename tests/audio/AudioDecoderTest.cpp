@@ -52,15 +52,30 @@ TEST(AudioDecoder, AnnouncedLengthIsWhatItDeliversForEveryKind) {
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->rate(), c.rate);
     EXPECT_EQ(d->channels(), 2);
+    const std::int64_t exact = AudioDecoder::exactFrames(path);
     // The encoders may pad to their frame size, never by more than a tenth of a second.
-    EXPECT_NEAR(static_cast<double>(d->frames()), 1.5 * c.rate, 0.1 * c.rate);
+    EXPECT_NEAR(static_cast<double>(exact), 1.5 * c.rate, 0.1 * c.rate);
+    // Only a VBR mp3 without a header tag needs the whole file read for its length.
+    EXPECT_EQ(d->lengthExact(), !c.vbrNoTag && !QString::fromLatin1(c.name).endsWith(".mp3"));
+    if (!c.vbrNoTag) {
+      EXPECT_EQ(d->frames(), exact) << "the estimate from the file's start";
+    }
 
     const Decoded first = decodeAll(*d);
-    EXPECT_EQ(first.frames, d->frames());
+    EXPECT_EQ(first.frames, exact);
     EXPECT_NEAR(first.peak, 0.5, 0.1);
     ASSERT_TRUE(d->rewind());
-    EXPECT_EQ(decodeAll(*d).frames, d->frames());
+    EXPECT_EQ(decodeAll(*d).frames, exact);
   }
+}
+
+TEST(AudioDecoder, LengthScanStopsWhenCancelled) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("vbr.mp3"));
+  ASSERT_TRUE(toneFile(path, 20.0, 44100, 440, 0.5, true));
+  int asked = 0;
+  EXPECT_EQ(AudioDecoder::exactFrames(path, [&] { return ++asked > 1; }), -1);
+  EXPECT_GT(AudioDecoder::exactFrames(path, [] { return false; }), 0);
 }
 
 TEST(AudioDecoder, WhatIsNoSoundDoesNotOpen) {
@@ -83,6 +98,7 @@ TEST(AudioDecoder, WhatIsNoSoundDoesNotOpen) {
   for (const QString& path : cases) {
     SCOPED_TRACE(path.toStdString());
     EXPECT_EQ(AudioDecoder::open(path), nullptr);
+    EXPECT_EQ(AudioDecoder::exactFrames(path), -1);
   }
 }
 

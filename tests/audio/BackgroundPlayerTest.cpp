@@ -102,6 +102,53 @@ TEST_F(BackgroundPlayerTest, CountdownStartsAtTheTrackLengthAndEndsAtZero) {
   }
 }
 
+TEST_F(BackgroundPlayerTest, CountdownTakesUpTheExactLengthOnceTheLayerHasMeasuredIt) {
+  // The layer answers with an estimate first; the countdown must still end when the track
+  // does, and the bar's maximum must be the real length.
+  struct Case {
+    const char* name;
+    int estimate;
+    int exact;
+    int ticksBefore;  // countdown ticks while the length is still an estimate
+  };
+  const Case cases[] = {
+      {"estimate too short", 200, 215, 3},
+      {"estimate too long", 230, 215, 3},
+      {"measured before the first tick", 230, 215, 0},
+      {"estimate right", 215, 215, 2},
+  };
+  constexpr std::uint64_t kSecond = FakeAudioLibrary::kBytesPerSecond;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RoomRig rig;
+    const QString path = rig.roomFolder(QStringLiteral("hall"), {"a.mp3"}).first();
+    rig.audio.lengths.insert(path, c.exact * kSecond + kSecond / 2);
+    rig.audio.estimates.insert(path, c.estimate * kSecond);
+    BackgroundPlayer& p = rig.bg;
+    p.room = QStringLiteral("hall");
+    p.playmusfoldername();
+    p.Timer_playfoneTimer();
+    EXPECT_EQ(rig.view.timeLeft, c.estimate);
+    EXPECT_EQ(rig.view.progressMax, c.estimate);
+    for (int i = 0; i < c.ticksBefore; ++i) p.timer3Timer();
+    EXPECT_EQ(rig.view.timeLeft, c.estimate - c.ticksBefore);
+
+    rig.audio.measured(path);
+    p.timer3Timer();
+    int ticks = c.ticksBefore + 1;
+    EXPECT_EQ(p.track_len_sec, c.exact);
+    EXPECT_EQ(rig.view.timeLeft, c.exact - ticks);
+    EXPECT_EQ(rig.view.progressMax, c.exact);
+    EXPECT_EQ(rig.view.progress, ticks);
+    while (p.timer3.enabled() && ticks < 1000) {
+      p.timer3Timer();
+      ++ticks;
+    }
+    EXPECT_EQ(ticks, c.exact) << "the countdown ends with the track's whole seconds";
+    EXPECT_EQ(p.fone_state, 0);
+  }
+}
+
 TEST_F(BackgroundPlayerTest, MissingFileBoxOncePerPlaylistFromTheTickEveryTimeFromTheButton) {
   const QStringList paths = r.roomFolder(QStringLiteral("hall"), {"a.mp3", "b.mp3"});
   build(QStringLiteral("hall"));

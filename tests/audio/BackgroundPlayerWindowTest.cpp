@@ -15,10 +15,12 @@
 #include <QTemporaryDir>
 
 #include "app/Errors.h"
+#include "audio/AudioDecoder.h"
 #include "audio/BackgroundPlayer.h"
 #include "commands/Room.h"
 #include "support/AudioQtPrinters.h"
 #include "support/AudioVolumeRecorder.h"
+#include "support/Broker.h"
 #include "support/FormFixture.h"
 #include "support/SoundFiles.h"
 
@@ -221,6 +223,31 @@ TEST_F(BackgroundTest, CountdownShowsWholeSecondsAndMarksStoppedAtZero) {
   EXPECT_EQ(bg.fone_state, 0);
   // Only the mark is reset: the last fraction of a second still sounds.
   EXPECT_EQ(audio.ChannelIsActive(bg.fone_chan), ACTIVE_PLAYING);
+}
+
+TEST_F(BackgroundTest, CountdownOfAVbrTrackEndsUpAtItsExactLength) {
+  // Silence, then a tone, VBR without a header tag: the file's start tells its length only
+  // roughly, the layer measures it while the track plays.
+  QTemporaryDir scratch;
+  const QString wav = scratch.filePath(QStringLiteral("t.wav"));
+  ASSERT_TRUE(
+      runTool(QStringLiteral("sox"), {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                                      "12", "sine", "440", "vol", "0.5", "pad", "8", "0"}));
+  const QString dir = room(QStringLiteral("hall"), {});
+  const QString mp3 = dir + QStringLiteral("/a.mp3");
+  ASSERT_TRUE(runTool(QStringLiteral("lame"), {"--quiet", "-V2", "-t", wav, mp3}));
+  const int exact = static_cast<int>(AudioDecoder::exactFrames(mp3) / 44100);
+  ASSERT_GE(exact, 20);
+
+  playRoom(QStringLiteral("hall"));
+  bg.Timer_playfone.setEnabled(false);  // this test drives the ticks itself
+  bg.Timer_playfoneTimer();
+  ASSERT_TRUE(waitFor([&] { return audio.ChannelLengthFinal(bg.fone_chan); }, 10000));
+  bg.timer3Timer();
+  EXPECT_EQ(bg.track_len_sec, exact);
+  EXPECT_EQ(form.l_time->text(), QString::number(exact - 1));
+  EXPECT_EQ(form.pb1->maximum(), exact);
+  EXPECT_EQ(form.pb1->value(), 1);
 }
 
 TEST_F(BackgroundTest, PauseKeepsThePositionAndPlayResumes) {

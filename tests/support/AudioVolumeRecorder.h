@@ -41,6 +41,7 @@ class AudioVolumeRecorder final : public IAudioLibrary {
     return real_.ChannelSetVolume(h, volume);
   }
   std::uint64_t ChannelGetLength(HSTREAM h) noexcept override { return real_.ChannelGetLength(h); }
+  bool ChannelLengthFinal(HSTREAM h) noexcept override { return real_.ChannelLengthFinal(h); }
   double ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noexcept override {
     return real_.ChannelBytes2Seconds(h, bytes);
   }

@@ -40,6 +40,8 @@ class FakeAudioLibrary final : public IAudioLibrary {
   // Files that exist but do not decode, and the length (bytes) of those that do.
   QSet<QString> broken;
   QHash<QString, std::uint64_t> lengths;  // default: one second
+  // Files whose length is first answered with this estimate, until measured() is called.
+  QHash<QString, std::uint64_t> estimates;
   bool playFails = false;
 
   QHash<HSTREAM, Stream> streams;
@@ -49,6 +51,8 @@ class FakeAudioLibrary final : public IAudioLibrary {
     auto it = streams.constFind(h);
     return it == streams.cend() ? nullptr : &*it;
   }
+  // The exact length of `path` is known from now on.
+  void measured(const QString& path) { estimates.remove(path); }
   // The sound ends by itself.
   void finish(HSTREAM h) {
     if (auto it = streams.find(h); it != streams.end()) it->state = ACTIVE_STOPPED;
@@ -91,7 +95,12 @@ class FakeAudioLibrary final : public IAudioLibrary {
   std::uint64_t ChannelGetLength(HSTREAM h) noexcept override {
     const Stream* s = stream(h);
     if (!s) return ~std::uint64_t{0};
+    if (auto it = estimates.constFind(s->path); it != estimates.cend()) return *it;
     return lengths.value(s->path, kBytesPerSecond);
+  }
+  bool ChannelLengthFinal(HSTREAM h) noexcept override {
+    const Stream* s = stream(h);
+    return !s || !estimates.contains(s->path);
   }
   double ChannelBytes2Seconds(HSTREAM h, std::uint64_t bytes) noexcept override {
     if (!stream(h)) return -1;
