@@ -1,10 +1,10 @@
 #pragma once
-// A timer with an enabled state: enabling one that already runs changes nothing (it is
-// not restarted), disabling stops it.
+// A timer with an enabled state, as the room's periodic work uses it.
 #include <QTimer>
 
 namespace vuvedid {
 
+// Enabling one that already runs changes nothing (it is not restarted), disabling stops it.
 class Timer : public QTimer {
   Q_OBJECT
  public:
