@@ -40,7 +40,7 @@ void StatusReporter::publishState() {
   if (publish_(topic_ + QStringLiteral("/state"), json, true)) published_ = json;
 }
 
-void StatusReporter::event(const QString& name, const QJsonObject& fields) {
+void StatusReporter::sendEvent(const QString& name, const QJsonObject& fields) {
   const QByteArray payload = eventJson(name, fields);
   if (!pending_.isEmpty()) {
     pending_.append({0, payload});
@@ -49,7 +49,8 @@ void StatusReporter::event(const QString& name, const QJsonObject& fields) {
   publish_(topic_ + QStringLiteral("/event"), payload, false);
 }
 
-void StatusReporter::eventAt(std::int64_t dueNs, const QString& name, const QJsonObject& fields) {
+void StatusReporter::sendEventAt(std::int64_t dueNs, const QString& name,
+                                 const QJsonObject& fields) {
   pending_.append({dueNs, eventJson(name, fields)});
   flushDue();
 }

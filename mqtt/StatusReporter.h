@@ -35,10 +35,10 @@ class StatusReporter : public QObject {
   // The room's state now; published when it differs from the last one published.
   void setState(const RoomState& state);
   // One event, published at once after the ones before it.
-  void event(const QString& name, const QJsonObject& fields = QJsonObject());
+  void sendEvent(const QString& name, const QJsonObject& fields = QJsonObject());
   // An event that belongs to a moment still ahead (a sound's end, known before it is
   // heard): published then, keeping the order of everything published after it.
-  void eventAt(std::int64_t steadyNs, const QString& name, const QJsonObject& fields);
+  void sendEventAt(std::int64_t steadyNs, const QString& name, const QJsonObject& fields);
 
   // After each connect: availability "online", the connection's old will cleared (the
   // broker keeps it retained), the state, and the discovery configs when they are set.

@@ -73,9 +73,9 @@ TEST_F(StatusReporterTest, AStormOfChangesIsCoalescedAndTheLastStateAlwaysGoesOu
 
 TEST_F(StatusReporterTest, AnEventDueLaterHoldsBackTheEventsAfterItButNeverComesEarly) {
   const std::int64_t due = trace::nowNs() + 200'000'000;
-  reporter.event(QStringLiteral("fx_started"), {{"slot", 1}});
-  reporter.eventAt(due, QStringLiteral("fx_finished"), {{"slot", 1}});
-  reporter.event(QStringLiteral("command"), {{"text", "next"}});
+  reporter.sendEvent(QStringLiteral("fx_started"), {{"slot", 1}});
+  reporter.sendEventAt(due, QStringLiteral("fx_finished"), {{"slot", 1}});
+  reporter.sendEvent(QStringLiteral("command"), {{"text", "next"}});
   runFor(1000ms);
   const QList<Sent> events = on(QStringLiteral("/event"));
   ASSERT_EQ(events.size(), 3);
@@ -86,7 +86,7 @@ TEST_F(StatusReporterTest, AnEventDueLaterHoldsBackTheEventsAfterItButNeverComes
   EXPECT_LT(events[1].atNs - due, 500'000'000) << "generous: the timer's own lateness";
   for (const Sent& s : events) EXPECT_FALSE(s.retain);
   // Already due: out at once.
-  reporter.eventAt(trace::nowNs() - 1, QStringLiteral("fx_finished"), {{"slot", 2}});
+  reporter.sendEventAt(trace::nowNs() - 1, QStringLiteral("fx_finished"), {{"slot", 2}});
   EXPECT_EQ(on(QStringLiteral("/event")).size(), 4);
 }
 
