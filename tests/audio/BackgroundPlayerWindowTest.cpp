@@ -19,9 +19,9 @@
 #include "audio/BackgroundPlayer.h"
 #include "commands/Room.h"
 #include "support/AudioQtPrinters.h"
-#include "support/AudioVolumeRecorder.h"
 #include "support/Broker.h"
 #include "support/FormFixture.h"
+#include "support/RecordedWindow.h"
 #include "support/SoundFiles.h"
 
 namespace vuvedid::test {
@@ -35,7 +35,7 @@ QStringList listTexts(const QListWidget& list) {
   return out;
 }
 
-class BackgroundTest : public ::testing::Test {
+class BackgroundTest : public ::testing::Test, protected RecordedWindow {
  protected:
   BackgroundTest() {
     form.folder_m->setText(music.path());
@@ -56,18 +56,6 @@ class BackgroundTest : public ::testing::Test {
   }
   // What the "next" command does: the channel falls silent, the next tick moves on.
   void next() { real.ChannelStop(bg.fone_chan); }
-  QStringList protocol() const {
-    return form.M_protokol->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  }
-
-  SdlAudioLibrary real;
-  AudioVolumeRecorder audio{real};
-  FormFixture f{[this] {
-    FormOptions o;
-    o.audio = &audio;
-    return o;
-  }()};
-  TForm_player& form = f.form();
   BackgroundPlayer& bg = form.room->background;
   QTemporaryDir music;
 };

@@ -21,8 +21,8 @@
 #include "audio/EffectChannels.h"
 #include "commands/Room.h"
 #include "support/AudioQtPrinters.h"
-#include "support/AudioVolumeRecorder.h"
 #include "support/FormFixture.h"
+#include "support/RecordedWindow.h"
 #include "support/SoundFiles.h"
 
 namespace vuvedid::test {
@@ -30,7 +30,7 @@ namespace {
 
 const QString kStamp = QStringLiteral("09.12.23 14:05:07");
 
-class EffectsTest : public ::testing::Test {
+class EffectsTest : public ::testing::Test, protected RecordedWindow {
  protected:
   EffectsTest() {
     form.folder_s->setText(signals_.path());
@@ -51,18 +51,6 @@ class EffectsTest : public ::testing::Test {
       out += audio.ChannelIsActive(h) != ACTIVE_STOPPED ? QLatin1Char('1') : QLatin1Char('0');
     return out;
   }
-  QStringList protocol() const {
-    return form.M_protokol->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  }
-
-  SdlAudioLibrary real;
-  AudioVolumeRecorder audio{real};
-  FormFixture f{[this] {
-    FormOptions o;
-    o.audio = &audio;
-    return o;
-  }()};
-  TForm_player& form = f.form();
   EffectChannels& fx = form.room->effects;
   QTemporaryDir signals_;
 };
