@@ -47,37 +47,8 @@ cleanup() {
 trap cleanup EXIT
 log "work folder $WORK"
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-# start_broker DIR PORT: sets BROKER_PID once the broker accepts connections.
-start_broker() {
-  local dir=$1 port=$2
-  cat >"$dir/broker.conf" <<EOF2
-listener $port 127.0.0.1
-allow_anonymous true
-persistence false
-log_dest file $dir/broker.log
-log_type subscribe
-log_type error
-user root
-EOF2
-  for _ in 1 2 3 4 5 6 7 8 9 10; do
-    "$MOSQUITTO" -c "$dir/broker.conf" 2>>"$dir/broker.err" &
-    BROKER_PID=$!
-    PIDS+=("$BROKER_PID")
-    for _ in $(seq 1 200); do
-      if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then return 0; fi
-      kill -0 "$BROKER_PID" 2>/dev/null || break
-      sleep 0.01
-    done
-    kill "$BROKER_PID" 2>/dev/null || true
-    wait "$BROKER_PID" 2>/dev/null || true
-    sleep 0.2
-  done
-  log "broker on port $port did not start"
-  return 1
-}
+. "$ROOT/bench/broker.sh"
+broker_started() { PIDS+=("$1"); }
 subs() { grep -Ec " $2 [0-2] room/cmd\$" "$1/broker.log" 2>/dev/null || true; }
 # start_app DIR NAME PORT: the program started unattended against 127.0.0.1:PORT.
 start_app() {

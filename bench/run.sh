@@ -114,24 +114,10 @@ rm -f "$WORK"/*.wav
 
 # ---- Broker --------------------------------------------------------------------------------
 BROKER_LOG=$WORK/broker.log
-for attempt in 1 2 3 4 5 6 7 8 9 10; do
-  PORT=$((20000 + RANDOM % 40000))
-  cat >"$WORK/broker.conf" <<EOF
-listener $PORT 127.0.0.1
-allow_anonymous true
-persistence false
-log_dest file $BROKER_LOG
-log_type subscribe
-log_type notice
-max_queued_messages 0
-user root
-EOF
-  "$MOSQUITTO" -c "$WORK/broker.conf" &
-  BROKER_PID=$!
-  sleep 0.3
-  if kill -0 "$BROKER_PID" 2>/dev/null; then break; fi
-done
-PIDS+=("$BROKER_PID")
+. "$ROOT/bench/broker.sh"
+broker_started() { PIDS+=("$1"); }
+PORT=$(free_port)
+start_broker "$WORK" "$PORT" "log_type notice" "max_queued_messages 0"
 log "mosquitto on 127.0.0.1:$PORT"
 
 # ---- The program ---------------------------------------------------------------------------

@@ -77,38 +77,8 @@ done
 rm -f "$WORK"/*.wav
 
 # ---- Brokers and the program ---------------------------------------------------------------
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-# start_broker DIR PORT: sets BROKER_PID once the broker accepts connections.
-start_broker() {
-  local dir=$1 port=$2 attempt
-  cat >"$dir/broker.conf" <<EOF
-listener $port 127.0.0.1
-allow_anonymous true
-persistence false
-log_dest file $dir/broker.log
-log_type subscribe
-log_type error
-max_queued_messages 0
-user root
-EOF
-  for attempt in 1 2 3 4 5 6 7 8 9 10; do
-    "$MOSQUITTO" -c "$dir/broker.conf" 2>>"$dir/broker.err" &
-    BROKER_PID=$!
-    echo "$BROKER_PID" >>"$dir/../pids-$(basename "$dir")"
-    for _ in $(seq 1 100); do
-      if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then return 0; fi
-      kill -0 "$BROKER_PID" 2>/dev/null || break
-      sleep 0.02
-    done
-    kill "$BROKER_PID" 2>/dev/null || true
-    wait "$BROKER_PID" 2>/dev/null || true
-    sleep 0.2
-  done
-  log "broker on port $port did not start"
-  return 1
-}
+. "$ROOT/bench/broker.sh"
+broker_started() { echo "$1" >>"$2/../pids-$(basename "$2")"; }
 # start_app DIR NAME PORT [ENV=VALUE...]: a copy of the binary with MQTT.ini beside it,
 # started unattended ("start"); sets APP_PID and waits for its subscription.
 start_app() {
@@ -162,7 +132,7 @@ part_reconnect() {
   local D=$WORK/reconnect port name=soakrc
   mkdir -p "$D/done"
   port=$(free_port)
-  start_broker "$D" "$port"
+  start_broker "$D" "$port" "max_queued_messages 0"
   local envs=()
   [[ $CYCLE_HEARTBEAT_MS != 20000 ]] && envs=(VUVEDID_HEARTBEAT_MS="$CYCLE_HEARTBEAT_MS")
   start_app "$D" "$name" "$port" "${envs[@]}"
@@ -181,7 +151,7 @@ part_reconnect() {
     wait "$BROKER_PID" 2>/dev/null || true
     down=$((DOWN_MIN_MS + RANDOM * (DOWN_MAX_MS - DOWN_MIN_MS) / 32767))
     sleep "$(awk -v d="$down" 'BEGIN { printf "%.3f", d / 1000 }')"
-    start_broker "$D" "$port"
+    start_broker "$D" "$port" "max_queued_messages 0"
     t0=$(now_ms)
     local limit=$((t0 + 3 * CYCLE_HEARTBEAT_MS + 15000))
     while (($(now_ms) < limit)); do
@@ -259,7 +229,7 @@ part_month() {
   local D=$WORK/month port name=soakmo
   mkdir -p "$D/done"
   port=$(free_port)
-  start_broker "$D" "$port"
+  start_broker "$D" "$port" "max_queued_messages 0"
   mosquitto_sub -h 127.0.0.1 -p "$port" -t room/state -i soakcount >"$D/heartbeats.txt" &
   echo $! >>"$WORK/pids-month"
   sleep 0.3
