@@ -27,6 +27,7 @@
 #include "audio/AudioDecoder.h"
 #include "audio/SdlAudioLibrary.h"
 #include "support/Broker.h"
+#include "support/ScopedEnv.h"
 #include "support/SoundFiles.h"
 
 namespace vuvedid::test {
@@ -86,24 +87,6 @@ bool sounding(SdlAudioLibrary& lib, HSTREAM h) {
   const int a = lib.ChannelIsActive(h);
   return a == ACTIVE_PLAYING || a == ACTIVE_STALLED;
 }
-
-class Env {
- public:
-  Env(const char* name, const QString& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = std::string(old);
-    setenv(name, value.toLocal8Bit().constData(), 1);
-  }
-  ~Env() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class AudioLibraryTest : public ::testing::Test {
  protected:
@@ -248,7 +231,7 @@ TEST_F(AudioLibraryTest, InitFailsHonestlyWhenNoOutputOpens) {
   ASSERT_TRUE(lib.Free());
   {
     SCOPED_TRACE("no such audio driver");
-    Env driver("SDL_AUDIODRIVER", QStringLiteral("no-such-driver"));
+    ScopedEnv driver("SDL_AUDIODRIVER", QStringLiteral("no-such-driver"));
     EXPECT_FALSE(lib.Init(-1, 44100));
     EXPECT_EQ(lib.StreamCreateFile(file), 0u);
     EXPECT_FALSE(lib.Free());
@@ -501,7 +484,7 @@ TEST_F(AudioLibraryTest, TraceNotesPlayAndFirstSoundOnlyWhenAsked) {
   // SDL's dummy driver has one device: the traced session replaces the first.
   ASSERT_TRUE(lib.Free());
   {
-    Env trace("VUVEDID_AUDIO_TRACE", QStringLiteral("1"));
+    ScopedEnv trace("VUVEDID_AUDIO_TRACE", QStringLiteral("1"));
     ASSERT_TRUE(lib.Init(-1, 44100));
   }
   ASSERT_TRUE(lib.traceEnabled());
@@ -604,8 +587,8 @@ class DiskOutput {
 
  private:
   QString file_;
-  Env driver_;
-  Env diskFile_;
+  ScopedEnv driver_;
+  ScopedEnv diskFile_;
   bool ok_ = false;
 };
 

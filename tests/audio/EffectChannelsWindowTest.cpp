@@ -23,6 +23,7 @@
 #include "support/AudioQtPrinters.h"
 #include "support/FormFixture.h"
 #include "support/RecordedWindow.h"
+#include "support/ScopedEnv.h"
 #include "support/SoundFiles.h"
 
 namespace vuvedid::test {
@@ -227,30 +228,6 @@ TEST_F(EffectsTest, TestButtonsActUntilTheirSlotHasOnceStarted) {
 }
 
 // ---- Music and an effect together, in SDL's disk driver output ----
-
-// Sets an environment variable for its lifetime (SDL reads the driver when the output
-// opens), then puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const QString& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = QString::fromLocal8Bit(old);
-      had_ = true;
-    }
-    setenv(name, value.toLocal8Bit().constData(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      setenv(name_, old_.toLocal8Bit().constData(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  QString old_;
-  bool had_ = false;
-};
 
 // Amplitude of a sine at freq in the left channel of frames [from, from + n).
 double toneAmplitude(const std::vector<float>& stereo, std::size_t from, std::size_t n,

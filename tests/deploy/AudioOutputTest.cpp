@@ -19,33 +19,13 @@
 #include "support/AppFiles.h"
 #include "support/Broker.h"
 #include "support/FormFixture.h"
+#include "support/ScopedEnv.h"
 #include "support/SoundFiles.h"
 
 using namespace vuvedid;
 using namespace vuvedid::test;
 
-namespace {
-
-// Sets an environment variable for one test and puts the old value back.
-class EnvVar {
- public:
-  EnvVar(const char* name, const QByteArray& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = QByteArray(old);
-    setenv(name, value.constData(), 1);
-  }
-  ~EnvVar() {
-    if (old_)
-      setenv(name_, old_->constData(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<QByteArray> old_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 // SDL's dummy driver has exactly one output, "System audio output device".
 struct DeviceCase {
@@ -188,8 +168,8 @@ class RealPulse : public ::testing::Test {
   }
   QTemporaryDir dir;
   PulseServer pulse{dir.path()};
-  std::optional<EnvVar> driver;
-  std::optional<EnvVar> server;
+  std::optional<ScopedEnv> driver;
+  std::optional<ScopedEnv> server;
 };
 using ServerLatency = RealPulse;
 using LostOutput = RealPulse;
@@ -214,7 +194,7 @@ TEST_F(ServerLatency, ASmallBufferIsQueuedWithAMarginAndTheUsersOwnRequestStays)
   // As at a fresh start (an output opened earlier in this process left its request).
   unsetenv("PULSE_LATENCY_MSEC");
   {
-    EnvVar own("PULSE_LATENCY_MSEC", "7");
+    ScopedEnv own("PULSE_LATENCY_MSEC", "7");
     SdlAudioLibrary audio;
     audio.setBufferFrames(256);
     ASSERT_TRUE(audio.Init(-1, 44100));
