@@ -55,6 +55,17 @@ class IAudioLibrary {
   // Empty: no receiver, and the layer does no extra work. Layers without it ignore it.
   using EndHandler = std::function<void(HSTREAM h, std::int64_t endNs)>;
   virtual void SetEndHandler(EndHandler /*handler*/) noexcept {}
+
+  // The layer's own settings, taken by the Init that follows (see the real layer for what
+  // each means). Layers without them ignore them.
+  virtual void setDeviceName(const QString& /*name*/) {}
+  virtual void setBufferFrames(int /*frames*/) noexcept {}
+  virtual void setDucking(int /*percent*/) noexcept {}
+  // Whether speech sounds now; any thread.
+  virtual void setSpeechSounding(bool /*sounding*/) noexcept {}
+  // Receives a line for the operator about the output (a missing one, a lost one opened
+  // again).
+  virtual void setNotice(std::function<void(const QString&)> /*notice*/) {}
   virtual bool Stop() noexcept = 0;  // output stopped: every channel silent at once
   virtual bool Free() noexcept = 0;  // everything released
 };

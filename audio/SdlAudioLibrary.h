@@ -59,12 +59,12 @@ class SdlAudioLibrary final : public IAudioLibrary {
 
   // The output to open by the name SDL reports; empty for the default. Read by Init with
   // device -1; a name SDL does not know opens the default output instead.
-  void setDeviceName(const QString& name);
+  void setDeviceName(const QString& name) override;
   // True when the last Init opened the default output in place of the named one.
   bool usedDefaultOutput() const noexcept;
   // Receives a line for the operator when the named output is missing and when a lost
   // output is opened again. GUI thread; cleared by Free.
-  void setNotice(std::function<void(const QString&)> notice);
+  void setNotice(std::function<void(const QString&)> notice) override;
   // How many times a lost output has been opened again since Init.
   int reopenCount() const noexcept;
 
@@ -76,15 +76,15 @@ class SdlAudioLibrary final : public IAudioLibrary {
   int bufferFrames() const noexcept;
   // The buffer the next Init asks for, from the settings; outside 64 .. 16384 (0 included)
   // the environment's value or the default applies.
-  void setBufferFrames(int frames) noexcept;
+  void setBufferFrames(int frames) noexcept override;
   // True once the mixing thread runs under a real-time policy.
   bool mixerRealtime() const noexcept;
   // Ducking: while a stream that is not ducked, or speech, sounds, every ducked stream
   // plays at percent % of its own volume, falling in about 150 ms and rising again in
   // about 400 ms after the last one ends. Outside 0 .. 100 ducking is off (the default).
-  void setDucking(int percent) noexcept;
+  void setDucking(int percent) noexcept override;
   // Whether speech sounds now; any thread.
-  void setSpeechSounding(bool sounding) noexcept;
+  void setSpeechSounding(bool sounding) noexcept override;
   bool speechSounding() const noexcept;
   // Trace (VUVEDID_AUDIO_TRACE=1 at Init): steady-clock nanoseconds of the last
   // ChannelPlay of h, and of the first non-silent sample the mixer produced for h after it

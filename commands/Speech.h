@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 
 namespace vuvedid {
 
@@ -9,6 +10,9 @@ class ISpeech {
  public:
   virtual ~ISpeech() = default;
   virtual void speak(const QString& text) = 0;
+  // sink(true) while the service says a text, sink(false) when it stops; for the music's
+  // ducking. Services that cannot tell ignore it.
+  virtual void onSounding(std::function<void(bool)> /*sink*/) {}
 };
 
 }  // namespace vuvedid

@@ -43,7 +43,7 @@ class SpeechDispatcher final : public ISpeech {
   // sink(true) when the server starts saying a text (or resumes it), sink(false) when it
   // ends, is cancelled or paused, or the connection goes. Called on libspeechd's thread;
   // one receiver per process, dropped when this object goes.
-  void onSounding(std::function<void(bool)> sink);
+  void onSounding(std::function<void(bool)> sink) override;
 
   // True once the connection is open (for diagnostics; never waits).
   bool connected() const noexcept;

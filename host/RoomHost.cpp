@@ -6,10 +6,9 @@
 
 #include "app/EventGuard.h"
 #include "audio/AudioLibrary.h"
-#include "audio/SdlAudioLibrary.h"
 #include "commands/CommandInterpreter.h"
 #include "commands/Room.h"
-#include "commands/SpeechDispatcher.h"
+#include "commands/Speech.h"
 #include "mqtt/MqttClient.h"
 
 namespace vuvedid {
@@ -59,23 +58,20 @@ bool RoomHost::my_init() {
 // sound output, its buffer and the ducking, taken by the Init that follows the load.
 void RoomHost::applyLoadedSettings() {
   room->launcher.allow = settings.launchAllow;
-  if (auto* sdl = dynamic_cast<SdlAudioLibrary*>(services.audio)) {
-    sdl->setDeviceName(settings.audioDevice);
-    sdl->setBufferFrames(settings.audioBuffer);
-    sdl->setDucking(settings.duck);
-    if (auto* speechOut = dynamic_cast<SpeechDispatcher*>(services.speech)) {
-      if (settings.ducking())
-        speechOut->onSounding([sdl](bool on) { sdl->setSpeechSounding(on); });
-      else
-        speechOut->onSounding(nullptr);
-    }
-    // Its notices (a missing output, a lost one opened again) go to the system log and
-    // the journal, when a service.
-    sdl->setNotice([this](const QString& line) {
-      logs.AddSysLog(line);
-      std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-    });
-  }
+  IAudioLibrary& audio = *services.audio;
+  audio.setDeviceName(settings.audioDevice);
+  audio.setBufferFrames(settings.audioBuffer);
+  audio.setDucking(settings.duck);
+  if (settings.ducking())
+    services.speech->onSounding([&audio](bool on) { audio.setSpeechSounding(on); });
+  else
+    services.speech->onSounding(nullptr);
+  // Its notices (a missing output, a lost one opened again) go to the system log and the
+  // journal, when a service.
+  audio.setNotice([this](const QString& line) {
+    logs.AddSysLog(line);
+    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+  });
 }
 
 bool RoomHost::checkLibraries() {
